@@ -1,0 +1,33 @@
+// The one place that knows where the system's files live and calls uname.
+#ifndef QORID_LIB_SYSTEM_H_
+#define QORID_LIB_SYSTEM_H_
+
+#include <sys/utsname.h>
+
+#include <string>
+
+namespace qorid {
+namespace sys {
+
+// The fixed paths the library reads. In production these are the absolute
+// paths named in each function; tests may move them under a fixture root.
+std::string knownIdsPath();        // /etc/known_qor_ids
+std::string deviceTreeNodePath();  // /proc/device-tree/morvane
+std::string boardIdPath();         // /proc/device-tree/morvane/boardid
+std::string descriptionPath();     // /proc/device-tree/morvane/description
+std::string cpuinfoPath();         // /proc/cpuinfo
+
+// uname(2), or what a test asked for. Returns a negative value on failure.
+int unameInfo(struct utsname* uts);
+
+// Test hooks. Not exported from the shared library: only code linked with
+// the library's objects (the unit tests) can reach them.
+void setRootForTesting(const std::string& root);  // "" = the real root
+void setUnameForTesting(const std::string& release, const std::string& machine);
+void failUnameForTesting();
+void resetForTesting();  // real root, real uname
+
+}  // namespace sys
+}  // namespace qorid
+
+#endif  // QORID_LIB_SYSTEM_H_
