@@ -1,0 +1,89 @@
+# Shared helpers of the black-box tests, sourced by each test script.
+# Usage of a test script: bash TEST.sh PATH/TO/qorid BUILD_DIR
+set -u
+
+QORID=$(realpath "${1:?path to the qorid binary}")
+BUILD_DIR=$(realpath "${2:?the build directory}")
+FIXTURES=$(cd "$(dirname "${BASH_SOURCE[0]}")/../fixtures" && pwd)
+SKIP=77
+
+passed=0
+failed=0
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/qorid-bb-XXXXXX")
+trap 'rm -rf "$WORK"' EXIT
+
+pass() { passed=$((passed + 1)); }
+fail() { failed=$((failed + 1)); echo "FAIL: $*" >&2; }
+
+# check NAME EXPECTED ACTUAL: exact comparison of two texts.
+check() {
+  if [ "$2" == "$3" ]; then pass; else
+    fail "$1"; printf '  expected: %q\n  actual:   %q\n' "$2" "$3" >&2
+  fi
+}
+
+# check_file NAME EXPECTED_FILE ACTUAL_FILE: byte-for-byte comparison.
+check_file() {
+  if cmp -s "$2" "$3"; then pass; else
+    fail "$1"; diff <(od -c "$2") <(od -c "$3") | head -20 >&2
+  fi
+}
+
+finish() {
+  echo "$passed passed, $failed failed"
+  [ "$failed" -eq 0 ]
+  exit $?
+}
+
+# --- sandbox --------------------------------------------------------------
+# A board is a directory laid out like a root file system (etc/, proc/) that
+# the tool sees as / through a chroot, in its own mount and network
+# namespaces. The system's /usr, /dev and the build tree are bound in.
+
+sandbox_available() {
+  [ "$(id -u)" -eq 0 ] && command -v unshare >/dev/null &&
+    unshare --mount --net --fork true 2>/dev/null
+}
+
+require_sandbox() {
+  if ! sandbox_available; then
+    echo "SKIP: cannot make mount and network namespaces here (needs root)"
+    exit "$SKIP"
+  fi
+}
+
+# new_root NAME [BOARD_FIXTURE]: a fresh root, filled from a board fixture's
+# root/ when one is named. Prints its path.
+new_root() {
+  local root="$WORK/$1"
+  rm -rf "$root"
+  mkdir -p "$root/etc" "$root/proc" "$root/tmp"
+  if [ $# -ge 2 ]; then
+    cp -a "$2/root/." "$root/"
+  fi
+  cp /etc/ld.so.cache "$root/etc/"
+  echo "$root"
+}
+
+# in_sandbox ROOT [ARCH] -- COMMAND...: runs COMMAND chrooted into ROOT.
+# ARCH is a setarch personality such as linux32 (uname then says i686).
+in_sandbox() {
+  local root=$1 arch=
+  shift
+  if [ "$1" != "--" ]; then arch=$1; shift; fi
+  shift
+  unshare --mount --net --fork -- bash -c '
+    set -e
+    root=$1 build=$2 arch=$3; shift 3
+    mount --make-rprivate /
+    for d in usr dev; do mkdir -p "$root/$d"; mount --rbind "/$d" "$root/$d"; done
+    for l in bin sbin lib lib64; do
+      [ -e "$root/$l" ] || [ -L "$root/$l" ] || ln -s "usr/$l" "$root/$l"
+    done
+    mkdir -p "$root$build"
+    mount --bind "$build" "$root$build"
+    ip link set lo up 2>/dev/null || true
+    if [ -n "$arch" ]; then exec setarch "$arch" chroot "$root" "$@"; fi
+    exec chroot "$root" "$@"
+  ' sandbox "$root" "$BUILD_DIR" "$arch" "$@"
+}

@@ -1,0 +1,81 @@
+# Logging through /etc/qorid.conf: every message with its level and in
+# order when DEBUG goes to a file; the default and a broken configuration.
+source "$(dirname "$0")/harness.sh"
+require_sandbox
+
+debug_to_file() {
+  cat >"$1/etc/qorid.conf" <<'CONF'
+log4cpp.rootCategory=ERROR
+log4cpp.category.qorid=DEBUG, file
+log4cpp.appender.file=FileAppender
+log4cpp.appender.file.fileName=/tmp/qorid.log
+log4cpp.appender.file.layout=PatternLayout
+log4cpp.appender.file.layout.ConversionPattern=%p %m%n
+CONF
+}
+
+# The expected logs hold the kernel release as @RELEASE@ and the text after
+# its last '-' as @ALIAS@; a release without '-' logs no alias search.
+expected_log() {
+  local release alias
+  release=$(uname -r)
+  if [[ "$release" == *-* ]]; then
+    alias=${release##*-}
+    sed -e "s|@RELEASE@|$release|" -e "s|@ALIAS@|$alias|" "$1"
+  else
+    sed -e "s|@RELEASE@|$release|" -e "/@ALIAS@/d" -e "/Searching known aliases of /d" "$1"
+  fi >"$WORK/expected.log"
+  echo "$WORK/expected.log"
+}
+
+# A 32-bit ARM board found by its Hardware line, built-in table.
+root=$(new_root arm "$FIXTURES/boards/arm-hardware")
+debug_to_file "$root"
+in_sandbox "$root" linux32 -- "$QORID" --verbose >"$WORK/out" 2>"$WORK/err"
+check "arm board output" "2 - Tessaron QVK" "$(cat "$WORK/out")"
+check "nothing on standard error" "" "$(cat "$WORK/err")"
+check_file "arm board log" "$(expected_log "$FIXTURES/expected/arm-hardware.log")" "$root/tmp/qorid.log"
+
+# An unknown board: the whole determination and its ERROR report, twice.
+root=$(new_root unknown "$FIXTURES/boards/unidentifiable")
+debug_to_file "$root"
+printf 'only one field\nMorvane Gateway 410:41x:gw410\n' >"$root/etc/known_qor_ids"
+in_sandbox "$root" linux32 -- "$QORID" -v >"$WORK/out" 2>"$WORK/err"
+check "unknown board output" "-1 - Unknown" "$(cat "$WORK/out")"
+check_file "unknown board log" "$(expected_log "$FIXTURES/expected/unidentifiable.log")" "$root/tmp/qorid.log"
+
+# No configuration: ERROR and above on standard error, nothing else.
+root=$(new_root default "$FIXTURES/boards/unidentifiable")
+in_sandbox "$root" linux32 -- "$QORID" >"$WORK/out" 2>"$WORK/err"
+check "default: output" "-1" "$(cat "$WORK/out")"
+check "default: errors on standard error" \
+  "$(printf '%s\n' \
+    "qorid ERROR: The possible alias is not a real name or alias of any identity" \
+    "qorid ERROR: Could not find hardware identity with uname or through /proc/cpuinfo" \
+    "qorid ERROR: Identity is unknown: " \
+    "qorid ERROR: Real name: Unknown" \
+    "qorid ERROR: Hardware number: -1")" "$(cat "$WORK/err")"
+
+root=$(new_root quiet-pc "$FIXTURES/boards/pc")
+in_sandbox "$root" -- "$QORID" >"$WORK/out" 2>"$WORK/err"
+check "default: nothing below ERROR" "" "$(cat "$WORK/err")"
+
+# A configuration that log4cpp rejects: one line naming the file and the
+# reason, then the default; the tool still does its work.
+root=$(new_root broken "$FIXTURES/boards/unidentifiable")
+printf 'log4cpp.rootCategory=DEBUG, a\nlog4cpp.appender.a=NoSuchAppender\n' \
+  >"$root/etc/qorid.conf"
+in_sandbox "$root" linux32 -- "$QORID" >"$WORK/out" 2>"$WORK/err"
+check "broken config: exit status" 0 $?
+check "broken config: output" "-1" "$(cat "$WORK/out")"
+first=$(head -n 1 "$WORK/err")
+case "$first" in
+  "nolt: ignoring logging configuration /etc/qorid.conf: "?*) pass ;;
+  *) fail "broken config: first line names the file and reason: $first" ;;
+esac
+check "broken config: then the default" \
+  "qorid ERROR: The possible alias is not a real name or alias of any identity" \
+  "$(sed -n 2p "$WORK/err")"
+check "broken config: nothing at DEBUG" "0" "$(grep -c DEBUG "$WORK/err")"
+
+finish

@@ -1,0 +1,48 @@
+# Installs the build into a prefix and into a DESTDIR, then builds a program
+# against it with find_package(qorid) and with pkg-config.
+set -u
+BUILD_DIR=$(realpath "$1")
+SRC=$(cd "$(dirname "$0")" && pwd)
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/qorid-install-XXXXXX")
+trap 'rm -rf "$WORK"' EXIT
+passed=0 failed=0
+ok() { passed=$((passed + 1)); }
+bad() { failed=$((failed + 1)); echo "FAIL: $*" >&2; }
+expect_file() { [ -e "$1" ] && ok || bad "missing $1"; }
+
+prefix=$WORK/prefix
+cmake --install "$BUILD_DIR" --prefix "$prefix" >/dev/null || bad "install to prefix"
+libdir=$(cd "$prefix" && ls -d lib*/libqorid.so.1 | xargs dirname | head -n 1)
+for f in bin/qorid "$libdir/libqorid.so.1" "$libdir/libnolt.so.0" "$libdir/libqorid.so" \
+  include/qorid/qorid.h include/nolt/nolt.h "$libdir/cmake/qorid/qoridConfig.cmake" \
+  "$libdir/cmake/qorid/qoridConfigVersion.cmake" "$libdir/pkgconfig/qorid.pc" etc/qorid.conf; do
+  expect_file "$prefix/$f"
+done
+"$prefix/bin/qorid" --help >/dev/null && ok || bad "installed qorid runs"
+
+DESTDIR=$WORK/stage cmake --install "$BUILD_DIR" >/dev/null || bad "install to DESTDIR"
+staged=$(find "$WORK/stage" -name qorid -type f -path '*/bin/*' | head -n 1)
+[ -n "$staged" ] && ok || bad "DESTDIR install has bin/qorid"
+
+# find_package(qorid) -> qorid::qorid
+if cmake -S "$SRC/consumer" -B "$WORK/consumer" -DCMAKE_PREFIX_PATH="$prefix" >"$WORK/log" 2>&1 &&
+  cmake --build "$WORK/consumer" >>"$WORK/log" 2>&1; then
+  ok
+  out=$(LD_LIBRARY_PATH="$prefix/$libdir" "$WORK/consumer/consumer" 2>/dev/null)
+  case "$out" in -1\ -\ * | [0-9]*\ -\ *) ok ;; *) bad "consumer output: $out" ;; esac
+else
+  bad "find_package consumer"; cat "$WORK/log" >&2
+fi
+
+# pkg-config
+if PKG_CONFIG_PATH="$prefix/$libdir/pkgconfig" \
+  sh -c 'g++ -std=c++17 "$1" -o "$2" $(pkg-config --cflags --libs qorid)' _ \
+  "$SRC/consumer/main.cpp" "$WORK/pc-consumer" 2>"$WORK/log"; then
+  ok
+  LD_LIBRARY_PATH="$prefix/$libdir" "$WORK/pc-consumer" >/dev/null 2>&1 && ok || bad "pkg-config consumer runs"
+else
+  bad "pkg-config consumer"; cat "$WORK/log" >&2
+fi
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

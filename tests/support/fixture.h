@@ -1,0 +1,76 @@
+// Test fixtures: a temporary system root for the library's fixed paths, a
+// chosen uname, and read access to an identifier's fields.
+#ifndef QORID_TESTS_SUPPORT_FIXTURE_H_
+#define QORID_TESTS_SUPPORT_FIXTURE_H_
+
+#include "nolt/nolt.h"
+#include "qorid/qorid.h"
+#include "recording_logger.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+class QorIdentifierInspector {
+ public:
+  static bool determined(const QorIdentifier& id) { return id.mIdentityDetermined; }
+  static const std::string& name(const QorIdentifier& id) { return id.mHardwareName; }
+  static int number(const QorIdentifier& id) { return id.mHardwareNumber; }
+  static const std::vector<std::string>& aliases(const QorIdentifier& id) {
+    return id.mAliases;
+  }
+  static const std::vector<HardwareIdentity>& known(const QorIdentifier& id) {
+    return id.mKnownIdentities;
+  }
+};
+
+using Inspect = QorIdentifierInspector;
+
+namespace testing_fs {
+
+// A fresh directory under $TMPDIR, removed with everything in it.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return mPath; }
+
+ private:
+  std::string mPath;
+};
+
+// Writes `content` (any bytes) to `path`, creating parent directories.
+void writeFile(const std::string& path, const std::string& content);
+void makeDirs(const std::string& path);
+
+}  // namespace testing_fs
+
+// Points the library's fixed paths at an empty temporary root and gives it
+// a uname of "5.10.0" on "armv7l" (no alias, not a PC). Clears the log.
+class SystemTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Writes a file at a system path such as "/proc/cpuinfo" under the root.
+  void put(const std::string& systemPath, const std::string& content);
+  void putKnownIds(const std::string& content) { put("/etc/known_qor_ids", content); }
+  void putCpuinfo(const std::string& content) { put("/proc/cpuinfo", content); }
+  void putNode(const std::string& property, const std::string& content) {
+    put("/proc/device-tree/morvane/" + property, content);
+  }
+  void setUname(const std::string& release, const std::string& machine);
+  void failUname();
+  std::string root() const { return mRoot.path(); }
+
+  testing_fs::TempDir mRoot;
+  cNolt* logger() { return &mLogger; }
+
+ private:
+  cNolt mLogger{"qorid"};
+};
+
+#endif  // QORID_TESTS_SUPPORT_FIXTURE_H_

@@ -1,0 +1,72 @@
+#include "fixture.h"
+
+using testing_log::Entry;
+using testing_log::Level;
+
+namespace {
+
+class IdentifierTest : public SystemTest {};
+
+TEST_F(IdentifierTest, NewObjectStartsUnknownAndLogsCreationFirst) {
+  QorIdentifier id(logger());
+  EXPECT_FALSE(Inspect::determined(id));
+  EXPECT_EQ("Unknown", Inspect::name(id));
+  EXPECT_EQ(-1, Inspect::number(id));
+  EXPECT_TRUE(Inspect::aliases(id).empty());
+  EXPECT_EQ(3u, Inspect::known(id).size());  // no file: the built-in table
+  ASSERT_GE(testing_log::entries().size(), 2u);
+  EXPECT_EQ((Entry{Level::kDebug, "Creating QorIdentifier..."}),
+            testing_log::entries()[0]);
+  EXPECT_EQ("Finding list of known identities...", testing_log::entries()[1].text);
+}
+
+TEST_F(IdentifierTest, ConstructorDoesNotDetermineTheIdentity) {
+  putNode("boardid", "7\n");
+  QorIdentifier id(logger());
+  EXPECT_FALSE(Inspect::determined(id));
+  EXPECT_FALSE(testing_log::contains("Attempting to find alias by DT"));
+}
+
+TEST_F(IdentifierTest, EveryLevelValueReachesItsLoggerMethod) {
+  struct Case {
+    int value;
+    Level expected;
+  };
+  const Case cases[] = {
+      {0, Level::kFatal},   {100, Level::kDebug}, {200, Level::kDebug},
+      {300, Level::kError}, {400, Level::kWarn},  {500, Level::kDebug},
+      {600, Level::kInfo},  {700, Level::kDebug}, {800, Level::kDebug},
+      {350, Level::kDebug}, {-1, Level::kDebug},  {12345, Level::kDebug},
+  };
+  QorIdentifier id(logger());
+  for (const Case& c : cases) {
+    testing_log::clear();
+    id.tryLog("m", static_cast<log4cpp::Priority::PriorityLevel>(c.value));
+    ASSERT_EQ(1u, testing_log::entries().size()) << c.value;
+    EXPECT_EQ(c.expected, testing_log::entries()[0].level) << c.value;
+  }
+  testing_log::clear();
+  id.tryLog("plain");
+  EXPECT_EQ((Entry{Level::kDebug, "plain"}), testing_log::entries().at(0));
+}
+
+TEST_F(IdentifierTest, PercentInMessageIsLoggedLiterally) {
+  QorIdentifier id(logger());
+  const char* messages[] = {"%s%s%s%n", "100% done %d", "%", "%%"};
+  for (const char* message : messages) {
+    testing_log::clear();
+    id.tryLog(message, log4cpp::Priority::ERROR);
+    EXPECT_EQ(message, testing_log::entries().at(0).text);
+  }
+}
+
+TEST_F(IdentifierTest, NullLoggerDeterminesSilently) {
+  setUname("5.10.0-qvk", "armv7l");
+  QorIdentifier id(nullptr);
+  EXPECT_EQ(2, id.getHardwareNumber());
+  EXPECT_EQ("Tessaron QVK", id.getHardwareName());
+  id.tryLog("anything", log4cpp::Priority::FATAL);
+  EXPECT_TRUE(testing_log::entries().empty());
+}
+
+}  // namespace

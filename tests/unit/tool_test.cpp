@@ -1,0 +1,119 @@
+#include "fixture.h"
+#include "tool.h"
+
+#include <sstream>
+
+namespace {
+
+// Holds a mutable argv as main() gets it.
+class Argv {
+ public:
+  explicit Argv(std::vector<std::string> args) : mStorage(std::move(args)) {
+    for (std::string& s : mStorage) mPointers.push_back(&s[0]);
+    mPointers.push_back(nullptr);
+  }
+  int argc() const { return static_cast<int>(mStorage.size()); }
+  char** argv() { return mPointers.data(); }
+  std::vector<std::string> rest(int from) const {
+    std::vector<std::string> out;
+    for (int i = from; i < argc(); ++i) out.push_back(mPointers[i]);
+    return out;
+  }
+
+ private:
+  std::vector<std::string> mStorage;
+  std::vector<char*> mPointers;
+};
+
+struct OptionCase {
+  std::vector<std::string> args;
+  bool verbose, list, exec, script, help;
+  std::vector<std::string> rest;
+};
+
+TEST(ToolOptions, ParsesShortLongPrefixedAndUnknownOptions) {
+  const OptionCase cases[] = {
+      {{"qorid"}, false, false, false, false, false, {}},
+      {{"qorid", "-v"}, true, false, false, false, false, {}},
+      {{"qorid", "--verb"}, true, false, false, false, false, {}},
+      {{"qorid", "--l"}, false, true, false, false, false, {}},
+      {{"qorid", "--e", "env"}, false, false, true, false, false, {"env"}},
+      {{"qorid", "-s", "run.sh", "a"}, false, false, true, true, false, {"run.sh", "a"}},
+      {{"qorid", "--script"}, false, false, true, true, false, {}},
+      {{"qorid", "-vl"}, true, true, false, false, false, {}},
+      {{"qorid", "-l", "word"}, false, true, false, false, false, {"word"}},
+      {{"qorid", "-e", "ls", "-l"}, false, true, true, false, false, {"ls"}},
+      {{"qorid", "-e", "--", "ls", "-l"}, false, false, true, false, false, {"ls", "-l"}},
+      {{"qorid", "-e", "ls", "-x", "y"}, false, false, true, false, false, {"ls", "y"}},
+      {{"qorid", "--bogus", "-v"}, true, false, false, false, false, {}},
+      {{"qorid", "-l", "-h"}, false, true, false, false, true, {}},
+      {{"qorid", "-h", "-l"}, false, false, false, false, true, {}},
+      {{"qorid", "--he"}, false, false, false, false, true, {}},
+  };
+  ::testing::internal::CaptureStderr();  // getopt_long's own diagnostics
+  for (const OptionCase& c : cases) {
+    Argv a(c.args);
+    const qorid::ToolOptions o = qorid::parseOptions(a.argc(), a.argv());
+    std::string trace;
+    for (const auto& s : c.args) trace += s + " ";
+    SCOPED_TRACE(trace);
+    EXPECT_EQ(c.verbose, o.verbose);
+    EXPECT_EQ(c.list, o.list);
+    EXPECT_EQ(c.exec, o.exec);
+    EXPECT_EQ(c.script, o.script);
+    EXPECT_EQ(c.help, o.help);
+    if (!c.help) {
+      EXPECT_EQ(c.rest, a.rest(o.firstArgument));
+    }
+  }
+  const std::string diagnostics = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(std::string::npos, diagnostics.find("bogus"));
+  EXPECT_NE(std::string::npos, diagnostics.find("-- 'x'"));
+}
+
+class ToolRunTest : public SystemTest {
+ protected:
+  std::string run(std::vector<std::string> args, int expectedStatus = 0) {
+    Argv a(std::move(args));
+    QorIdentifier id(logger());
+    std::ostringstream out;
+    EXPECT_EQ(expectedStatus,
+              qorid::runTool(qorid::parseOptions(a.argc(), a.argv()), a.argc(),
+                             a.argv(), id, out));
+    return out.str();
+  }
+};
+
+TEST_F(ToolRunTest, PrintsNumberOrNumberAndName) {
+  EXPECT_EQ("-1\n", run({"qorid"}));
+  EXPECT_EQ("-1 - Unknown\n", run({"qorid", "--verbose"}));
+  setUname("5.10.0", "x86_64");
+  EXPECT_EQ("64\n", run({"qorid"}));
+  EXPECT_EQ("64 - x86_64 PC\n", run({"qorid", "-v"}));
+}
+
+TEST_F(ToolRunTest, UnknownBoardDeterminesTwiceWithVerbose) {
+  run({"qorid", "-v"});
+  int reports = 0;
+  for (const std::string& t : testing_log::texts()) reports += t == "Identity is unknown: ";
+  EXPECT_EQ(2, reports);
+}
+
+TEST_F(ToolRunTest, HelpWinsWhereverItStands) {
+  const std::string help =
+      "qorid [options] [param|cmd ] \n"
+      "\n"
+      "Where options:\n"
+      "--verbose -v Verbose output\n"
+      "--list -l List system parameters or parameter specified as 'param'\n"
+      "--exec -e Execute cmd with all system parameters defined as environment variables\n"
+      "--script -s Execute bash script with all system parameters defined as environment "
+      "variables\n"
+      "--help -h This help\n";
+  EXPECT_EQ(help, run({"qorid", "-h"}));
+  EXPECT_EQ(help, run({"qorid", "-l", "-h"}));
+  EXPECT_EQ(help, run({"qorid", "-v", "--help", "-l"}));
+  EXPECT_FALSE(testing_log::contains("Attempting to find alias by DT"));
+}
+
+}  // namespace
