@@ -1,10 +1,11 @@
 #include "qorid/qorid.h"
 
 #include "system.h"
+#include "text_file.h"
 
 #include <sys/utsname.h>
 
-#include <fstream>
+#include <sstream>
 #include <string>
 
 namespace {
@@ -44,19 +45,21 @@ bool QorIdentifier::determineIdentity() {
 
   tryLog("Attempting to find alias by DT");
   {
-    std::ifstream boardId(qorid::sys::boardIdPath());
-    if (boardId.is_open()) {
-      // Formatted extraction: letters store 0, an empty file stores nothing.
-      boardId >> mHardwareNumber;
+    qorid::TextFile boardId(qorid::sys::boardIdPath());
+    if (boardId.isOpen()) {
+      // Formatted extraction: letters store 0, an empty file stores nothing,
+      // a number out of range stores the nearest limit.
+      std::istringstream text(boardId.readRest());
+      text >> mHardwareNumber;
       mIdentityDetermined = true;
     } else {
       tryLog("Could not open /proc/device-tree/morvane/boardid ");
     }
   }
   {
-    std::ifstream description(qorid::sys::descriptionPath());
-    if (description.is_open()) {
-      std::getline(description, mHardwareName);
+    qorid::TextFile description(qorid::sys::descriptionPath());
+    if (description.isOpen()) {
+      description.readLine(mHardwareName);
     } else {
       tryLog("Could not open /proc/device-tree/morvane/description ");
     }
@@ -99,14 +102,14 @@ bool QorIdentifier::determineIdentity() {
 
   tryLog("Finding the hardware idenitity with uname failed, attempting to find "
          "hardware identity with cpuinfo");
-  std::ifstream cpuinfo(qorid::sys::cpuinfoPath());
-  if (!cpuinfo.is_open()) {
+  qorid::TextFile cpuinfo(qorid::sys::cpuinfoPath());
+  if (!cpuinfo.isOpen()) {
     tryLog("Could not open the /proc/cpuinfo file, is the proc filesystem mounted",
            log4cpp::Priority::ERROR);
   } else {
     std::string line;
     bool found = false;
-    while (std::getline(cpuinfo, line)) {
+    while (cpuinfo.readLine(line)) {
       tryLog("Cpuinfo line: " + line);
       if (isHardwareLine(line)) {
         found = true;

@@ -1,11 +1,9 @@
 #include "qorid/qorid.h"
 
 #include "system.h"
-
-#include <sys/stat.h>
+#include "text_file.h"
 
 #include <climits>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -73,11 +71,6 @@ bool readBoardNumber(const std::string& field, int& number) {
   return true;
 }
 
-bool isDirectory(const std::string& path) {
-  struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 struct BuiltIn {
   const char* name;
   int number;
@@ -90,17 +83,11 @@ struct BuiltIn {
 void QorIdentifier::findKnownIdentities() {
   tryLog("Finding list of known identities...");
 
-  const std::string path = qorid::sys::knownIdsPath();
-  std::ifstream file;
-  // A directory opens like a file but cannot be read as one: treat it as a
-  // file that is not there.
-  if (!isDirectory(path)) {
-    file.open(path);
-  }
-  if (file.is_open()) {
+  qorid::TextFile file(qorid::sys::knownIdsPath());
+  if (file.isOpen()) {
     tryLog("Opened file /etc/known_qor_ids, now reading known hardware identites");
     std::string line;
-    while (std::getline(file, line)) {
+    while (file.readLine(line)) {
       HardwareIdentity identity;
       if (parseIdentityLine(identity, line)) {
         mKnownIdentities.push_back(identity);

@@ -1,0 +1,84 @@
+#include "text_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace qorid {
+namespace {
+
+constexpr size_t kChunk = 4096;
+
+}  // namespace
+
+TextFile::TextFile(const std::string& path)
+    : mFd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)) {
+  struct stat st;
+  if (mFd >= 0 && ::fstat(mFd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    ::close(mFd);
+    mFd = -1;
+  }
+}
+
+TextFile::~TextFile() {
+  if (mFd >= 0) {
+    ::close(mFd);
+  }
+}
+
+bool TextFile::fill() {
+  if (mEnd || mFd < 0) {
+    return false;
+  }
+  // Drop what has been handed out before growing the buffer.
+  mBuffer.erase(0, mPos);
+  mPos = 0;
+  const size_t old = mBuffer.size();
+  mBuffer.resize(old + kChunk);
+  ssize_t n;
+  do {
+    n = ::read(mFd, &mBuffer[old], kChunk);
+  } while (n < 0 && errno == EINTR);
+  mBuffer.resize(old + (n > 0 ? static_cast<size_t>(n) : 0));
+  if (n <= 0) {
+    mEnd = true;
+    return false;
+  }
+  return true;
+}
+
+bool TextFile::readLine(std::string& line) {
+  line.clear();
+  std::string::size_type searchFrom = mPos;
+  for (;;) {
+    const std::string::size_type newline = mBuffer.find('\n', searchFrom);
+    if (newline != std::string::npos) {
+      line.assign(mBuffer, mPos, newline - mPos);
+      mPos = newline + 1;
+      return true;
+    }
+    const std::string::size_type scanned = mBuffer.size() - mPos;
+    if (!fill()) {
+      break;
+    }
+    searchFrom = scanned;  // fill() moved the unread text to the front
+  }
+  if (mPos < mBuffer.size()) {
+    line.assign(mBuffer, mPos, std::string::npos);
+    mPos = mBuffer.size();
+    return true;
+  }
+  return false;
+}
+
+std::string TextFile::readRest() {
+  while (fill()) {
+  }
+  std::string rest = mBuffer.substr(mPos);
+  mPos = mBuffer.size();
+  return rest;
+}
+
+}  // namespace qorid

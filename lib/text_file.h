@@ -1,0 +1,39 @@
+// Reading the small text files of /proc and /etc: lines and whole contents.
+#ifndef QORID_LIB_TEXT_FILE_H_
+#define QORID_LIB_TEXT_FILE_H_
+
+#include <string>
+
+namespace qorid {
+
+// A file opened for reading, closed by the destructor. Opening never blocks
+// (a FIFO reads as empty), and a directory counts as a file that cannot be
+// opened. Read errors end the reading like the end of the file.
+class TextFile {
+ public:
+  explicit TextFile(const std::string& path);
+  ~TextFile();
+  TextFile(const TextFile&) = delete;
+  TextFile& operator=(const TextFile&) = delete;
+
+  bool isOpen() const { return mFd >= 0; }
+
+  // Like std::getline: the next line without its '\n' (every other byte, NUL
+  // included, kept); a last line without '\n' counts. Returns false, with
+  // `line` empty, when nothing is left.
+  bool readLine(std::string& line);
+  // Everything not read yet.
+  std::string readRest();
+
+ private:
+  bool fill();  // reads more into mBuffer; false at end of file or error
+
+  int mFd;
+  bool mEnd = false;
+  std::string mBuffer;  // read but not yet handed out
+  std::string::size_type mPos = 0;
+};
+
+}  // namespace qorid
+
+#endif  // QORID_LIB_TEXT_FILE_H_
