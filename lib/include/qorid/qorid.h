@@ -1,4 +1,4 @@
-// Board identification: QorIdentifier and its records.
+// Board identification and system parameters: QorIdentifier and its records.
 #ifndef QORID_QORID_H_
 #define QORID_QORID_H_
 
@@ -11,6 +11,8 @@
 #define QORID_EXPORT __attribute__((visibility("default")))
 
 class cNolt;
+struct FTW;
+struct stat;
 
 // One known board identity, a row of the known identities table.
 struct QORID_EXPORT HardwareIdentity {
@@ -19,14 +21,21 @@ struct QORID_EXPORT HardwareIdentity {
   int number = 0;                    // board number; meaningful once parsed
 };
 
-// Works out which board this is.
+// One system parameter. Names are not unique; the list keeps insertion order.
+struct QORID_EXPORT qor_param {
+  std::string name;
+  std::string value;
+};
+
+// Works out which board this is and collects the board's system parameters.
 //
 // The identifier borrows its logger: it never deletes it, and the caller
 // keeps the logger alive for the identifier's whole life. A null logger
 // silences all logging. The identity is determined lazily by the getters;
 // a success is cached, a failure is retried on the next call.
 //
-// Not thread-safe: the getters change the object on their first call.
+// Not thread-safe: the getters change the object on their first call, and
+// only one device-tree walk may run per process (see QorDTParser).
 // Errors are reported through results and log lines, never by exceptions of
 // the library's own; std::bad_alloc and the like pass through.
 class QORID_EXPORT QorIdentifier {
@@ -67,6 +76,28 @@ class QORID_EXPORT QorIdentifier {
   // Logs the identity the object holds, every line at `level`.
   void logFullId(log4cpp::Priority::PriorityLevel level);
 
+  // Appends a parameter; duplicates are kept.
+  void addParameter(std::string name, std::string value);
+  // Writes "name=value\n" for every parameter, flushing after each line.
+  std::ostream& listParams(std::ostream& out);
+  // Exports every parameter with setenv, then replaces the process with
+  // argv[0] (searched on PATH) or, with `script`, with $SHELL (or /bin/bash)
+  // running argv. argv[argc] must be null. Returns only when the exec fails,
+  // with its result (-1); the variables stay set.
+  int execute(int argc, char** argv, bool script);
+
+  // Makes sure the identity has been determined, then appends the whole set
+  // of system parameters. A second call appends them all again.
+  void loadParams();
+  void parse_params();
+
+  // Appends QOR_WAN: the first IPv4 interface the kernel lists that is not
+  // "lo". System-call failures are reported with perror.
+  void search_wan();
+  // Appends QOR_WAN_ID, made from the hardware address of the interface
+  // named by the first QOR_WAN parameter, if there is one.
+  void add_wan_mac();
+
  private:
   bool mIdentityDetermined;
   std::string mHardwareName;
@@ -74,8 +105,26 @@ class QORID_EXPORT QorIdentifier {
   int mHardwareNumber;
   std::vector<HardwareIdentity> mKnownIdentities;
   cNolt* mLogger;
+  std::vector<qor_param> mParams;
 
   friend class QorIdentifierInspector;  // test access to the fields
+};
+
+// Walks a device-tree node and publishes each property file as a parameter
+// "QOR_" + upper-cased file name = first line of the file (NUL bytes kept).
+// The target travels to the nftw callback through a static member, so only
+// one walk may run in a process at a time.
+class QORID_EXPORT QorDTParser {
+ public:
+  // Walks `dir` (links followed, at most ten descriptors) adding parameters
+  // to `id`. Returns 0 after a complete walk, -1 when `dir` cannot be walked;
+  // parameters added before a failure stay.
+  static int parse(QorIdentifier* id, char* dir);
+  // The nftw callback: one parameter per regular file not called "name".
+  static int ftw_cb(const char* path, const struct stat* sb, int typeflag,
+                    struct FTW* ftwbuf);
+  // The identifier of the walk under way; keeps the last one afterwards.
+  static QorIdentifier* mQOrId;
 };
 
 #endif  // QORID_QORID_H_

@@ -1,0 +1,46 @@
+#include "qorid/qorid.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <utility>
+#include <vector>
+
+void QorIdentifier::addParameter(std::string name, std::string value) {
+  mParams.push_back(qor_param{std::move(name), std::move(value)});
+}
+
+std::ostream& QorIdentifier::listParams(std::ostream& out) {
+  for (const qor_param& param : mParams) {
+    // Values go out byte for byte, NUL bytes and newlines included.
+    out << param.name << '=' << param.value << '\n' << std::flush;
+  }
+  return out;
+}
+
+int QorIdentifier::execute(int argc, char** argv, bool script) {
+  if (argc < 1 || argv == nullptr || argv[0] == nullptr) {
+    errno = EINVAL;  // nothing to run
+    return -1;
+  }
+  const char* command = argv[0];
+  // A later parameter of the same name wins; a name setenv refuses (empty,
+  // or holding '=') is left out.
+  for (const qor_param& param : mParams) {
+    ::setenv(param.name.c_str(), param.value.c_str(), 1);
+  }
+  if (!script) {
+    return ::execvp(command, argv);
+  }
+  const char* shell = std::getenv("SHELL");
+  if (shell == nullptr) {
+    shell = "/bin/bash";
+  }
+  // The shell, then the script path, its arguments and argv's null pointer.
+  std::vector<char*> shellArgv;
+  shellArgv.reserve(static_cast<size_t>(argc) + 2);
+  shellArgv.push_back(const_cast<char*>(shell));
+  shellArgv.insert(shellArgv.end(), argv, argv + argc + 1);
+  return ::execvp(shell, shellArgv.data());
+}
