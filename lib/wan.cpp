@@ -1,0 +1,100 @@
+#include "wan.h"
+
+#include "qorid/qorid.h"
+
+#include <net/if.h>
+#include <netinet/in.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+// A datagram socket for one interface request, closed on every way out.
+class RequestSocket {
+ public:
+  RequestSocket() : mFd(::socket(AF_INET, SOCK_DGRAM, 0)) {}
+  ~RequestSocket() {
+    if (mFd >= 0) {
+      ::close(mFd);
+    }
+  }
+  RequestSocket(const RequestSocket&) = delete;
+  RequestSocket& operator=(const RequestSocket&) = delete;
+  int fd() const { return mFd; }
+
+ private:
+  int mFd;
+};
+
+}  // namespace
+
+std::string qorid::wanIdentifier(const char* address) {
+  std::string id;
+  for (int i = 0; i < 6; ++i) {
+    const auto widened = static_cast<std::uint16_t>(static_cast<std::int8_t>(address[i]));
+    char digits[8];
+    std::snprintf(digits, sizeof digits, "%x", static_cast<unsigned>(widened));
+    id += digits;
+  }
+  return id;
+}
+
+void QorIdentifier::search_wan() {
+  RequestSocket sock;
+  if (sock.fd() < 0) {
+    std::perror("socket");
+    return;
+  }
+  char buffer[1024];
+  std::memset(buffer, 0, sizeof buffer);
+  struct ifconf list;
+  list.ifc_len = sizeof buffer;
+  list.ifc_buf = buffer;
+  if (::ioctl(sock.fd(), SIOCGIFCONF, &list) < 0) {
+    std::perror("ioctl(SIOCGIFCONF)");
+    return;
+  }
+  const size_t count = static_cast<size_t>(std::max(list.ifc_len, 0)) / sizeof(struct ifreq);
+  for (size_t i = 0; i < count; ++i) {
+    struct ifreq record;
+    std::memcpy(&record, buffer + i * sizeof record, sizeof record);
+    const std::string name(record.ifr_name, strnlen(record.ifr_name, IFNAMSIZ));
+    if (name != "lo") {
+      addParameter("QOR_WAN", name);
+      return;
+    }
+  }
+}
+
+void QorIdentifier::add_wan_mac() {
+  const auto wan = std::find_if(mParams.begin(), mParams.end(),
+                                [](const qor_param& p) { return p.name == "QOR_WAN"; });
+  if (wan == mParams.end()) {
+    return;
+  }
+  // A value from the device tree ends in NUL: the name stops at the first.
+  const std::string value = wan->value;
+  const std::string name = value.substr(0, value.find('\0'));
+  if (name.size() >= IFNAMSIZ) {
+    errno = ENAMETOOLONG;  // would not fit the request's name field
+    std::perror("ioctl(wan_mac)");
+    return;
+  }
+  RequestSocket sock;  // a failed socket makes the request below fail
+  struct ifreq request;
+  std::memset(&request, 0, sizeof request);
+  std::memcpy(request.ifr_name, name.data(), name.size());
+  if (::ioctl(sock.fd(), SIOCGIFHWADDR, &request) < 0) {
+    std::perror("ioctl(wan_mac)");
+    return;
+  }
+  addParameter("QOR_WAN_ID", qorid::wanIdentifier(request.ifr_hwaddr.sa_data));
+}
