@@ -63,16 +63,28 @@ ToolOptions parseOptions(int argc, char** argv) {
 
 int runTool(const ToolOptions& options, int argc, char** argv,
             QorIdentifier& identifier, std::ostream& out) {
-  (void)argc;
-  (void)argv;
   if (options.help) {
     out << kHelp << std::flush;
     return 0;
   }
-  if (options.list || options.exec) {
-    // Listing and executing with the system parameters come with the
-    // parameter collection; until then these options do nothing.
+  if (options.list) {
+    if (options.exec) {
+      out << "We cannot list and execute at the same time" << std::endl;
+      return -1;
+    }
+    // Positional words select nothing: the whole list is printed.
+    identifier.loadParams();
+    identifier.listParams(out);
     return 0;
+  }
+  if (options.exec) {
+    identifier.loadParams();
+    const int remaining = argc - options.firstArgument;
+    if (remaining < 1) {
+      out << "You need to specify execution parameters" << std::endl;
+      return 0;
+    }
+    return identifier.execute(remaining, argv + options.firstArgument, options.script);
   }
   if (!options.verbose) {
     out << identifier.getHardwareNumber() << std::endl;
