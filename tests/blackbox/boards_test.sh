@@ -1,5 +1,8 @@
-# Each board fixture, seen by the tool as its whole system: the number, and
-# the number and name with --verbose, byte for byte.
+# Each board fixture, seen by the tool as its whole system: the number, the
+# number and name with --verbose, and the parameters with --list, byte for
+# byte. The device-tree walk follows the directory's own order, so the node's
+# parameters are compared as a set; the board's two come first and the WAN
+# identifier last.
 source "$(dirname "$0")/harness.sh"
 require_sandbox
 
@@ -12,12 +15,24 @@ for board in "$FIXTURES"/boards/*/; do
     continue
   fi
   root=$(new_root "$name" "$board")
-  for mode in number verbose; do
+  net=
+  [ -f "$board/net" ] && net=$board/net
+  for mode in number verbose list; do
     args=()
     [ "$mode" = verbose ] && args=(--verbose)
-    in_sandbox "$root" $arch -- "$QORID" "${args[@]}" >"$WORK/$name.$mode" 2>"$WORK/$name.err"
+    [ "$mode" = list ] && args=(--list)
+    NET_SETUP=$net in_sandbox "$root" $arch -- "$QORID" "${args[@]}" \
+      >"$WORK/$name.$mode" 2>"$WORK/$name.err"
     check "$name: $mode exit status" 0 $?
-    check_file "$name: $mode output" "$board/expected/$mode" "$WORK/$name.$mode"
+    if [ "$mode" != list ]; then
+      check_file "$name: $mode output" "$board/expected/$mode" "$WORK/$name.$mode"
+      continue
+    fi
+    expected=$board/expected/list actual=$WORK/$name.list
+    check_file "$name: list as a set" <(sort "$expected") <(sort "$actual")
+    check_file "$name: list starts with the board" <(head -n 2 "$expected") <(head -n 2 "$actual")
+    check_file "$name: list ends alike" <(tail -n 1 "$expected") <(tail -n 1 "$actual")
+    check "$name: no system-call errors" "" "$(grep -E '^(socket|ioctl)' "$WORK/$name.err")"
   done
 done
 

@@ -67,6 +67,8 @@ new_root() {
 
 # in_sandbox ROOT [ARCH] -- COMMAND...: runs COMMAND chrooted into ROOT.
 # ARCH is a setarch personality such as linux32 (uname then says i686).
+# The network namespace starts with lo up; when NET_SETUP names a file, it is
+# run with bash inside the namespace first, to make the board's interfaces.
 in_sandbox() {
   local root=$1 arch=
   shift
@@ -82,7 +84,8 @@ in_sandbox() {
     done
     mkdir -p "$root$build"
     mount --bind "$build" "$root$build"
-    ip link set lo up 2>/dev/null || true
+    ip link set lo up
+    if [ -n "${NET_SETUP:-}" ]; then bash -e "$NET_SETUP"; fi
     if [ -n "$arch" ]; then exec setarch "$arch" chroot "$root" "$@"; fi
     exec chroot "$root" "$@"
   ' sandbox "$root" "$BUILD_DIR" "$arch" "$@"

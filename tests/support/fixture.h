@@ -23,6 +23,13 @@ class QorIdentifierInspector {
   static const std::vector<HardwareIdentity>& known(const QorIdentifier& id) {
     return id.mKnownIdentities;
   }
+  static const std::vector<qor_param>& params(const QorIdentifier& id) { return id.mParams; }
+  // "NAME=value" for every parameter, in order.
+  static std::vector<std::string> paramLines(const QorIdentifier& id) {
+    std::vector<std::string> lines;
+    for (const qor_param& p : id.mParams) lines.push_back(p.name + "=" + p.value);
+    return lines;
+  }
 };
 
 using Inspect = QorIdentifierInspector;

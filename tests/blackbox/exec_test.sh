@@ -1,0 +1,65 @@
+# --exec and --script on a PC board: the environment the command gets, the
+# messages and exit statuses, and which options belong to the tool.
+source "$(dirname "$0")/harness.sh"
+require_sandbox
+
+root=$(new_root pc "$FIXTURES/boards/pc")
+export NET_SETUP=$FIXTURES/boards/pc/net
+run() { # ARGS...: qorid in the board's sandbox; sets out, err, status
+  in_sandbox "$root" -- "$@" >"$WORK/out" 2>"$WORK/err"
+  status=$?
+  out=$(cat "$WORK/out")
+  err=$(cat "$WORK/err")
+}
+list=$(cat "$FIXTURES/boards/pc/expected/list")
+
+run "$QORID" --exec env
+check "exec env: status" 0 "$status"
+check "exec env: every parameter" "$(sort <<<"$list")" "$(grep '^QOR_' <<<"$out" | sort)"
+
+run "$QORID" -e qorid-no-such-command
+check "missing command: status 255" 255 "$status"
+check "missing command: says nothing" "" "$out$err"
+
+for opts in "-e" "--script" "-s -e"; do
+  run "$QORID" $opts
+  check "$opts without command: message" "You need to specify execution parameters" "$out"
+  check "$opts without command: status" 0 "$status"
+done
+
+for opts in "-l -e env" "-e env -l" "-s -l x.sh" "--exec --list"; do
+  run "$QORID" $opts
+  check "$opts: conflict message" "We cannot list and execute at the same time" "$out"
+  check "$opts: status" 255 "$status"
+done
+
+run "$QORID" -e -- echo -l
+check "-- hands -l to the command" "-l" "$out"
+run "$QORID" -e echo hi -x
+check "an unknown letter is dropped" "hi" "$out"
+check "an unknown letter is reported" "$QORID: invalid option -- 'x'" "$err"
+
+for opts in "--list" "--list word" "-v -l" "--li QOR_ID"; do
+  run "$QORID" $opts
+  check "$opts: whole list" "$list" "$out"
+  check "$opts: status" 0 "$status"
+done
+
+cat >"$root/tmp/show.sh" <<'SH'
+echo "$0|$1|$2|$QOR_ID|$QOR_WAN_ID|${BASH_VERSION:+bash}"
+SH
+cat >"$root/tmp/wrapper" <<'SH'
+#!/bin/sh
+printf '[%s]' "$0" "$@"
+SH
+chmod +x "$root/tmp/wrapper"
+for opts in "-s" "--script" "-e -s" "-s -e"; do
+  run env -u SHELL "$QORID" $opts /tmp/show.sh a "b c"
+  check "$opts: bash runs the script" "/tmp/show.sh|a|b c|64|01a2b3c4d5e|bash" "$out"
+done
+run env SHELL=/tmp/wrapper "$QORID" -s /tmp/show.sh a "b c"
+check "SHELL runs the script" "[/tmp/wrapper][/tmp/show.sh][a][b c]" "$out"
+run env SHELL=/nonexistent "$QORID" -s /tmp/show.sh
+check "SHELL that is no program: status 255" 255 "$status"
+
+finish

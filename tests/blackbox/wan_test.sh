@@ -1,0 +1,66 @@
+# WAN discovery in a network namespace of the test's own: which interface
+# becomes QOR_WAN, its identifier, and a device-tree wan that is wrong.
+source "$(dirname "$0")/harness.sh"
+require_sandbox
+
+net=$WORK/net.sh
+board_list() { # NAME BOARD ARCH: qorid --list on that board with $net
+  local root
+  root=$(new_root "$1" "$FIXTURES/boards/$2")
+  rm -f "$root/net"
+  NET_SETUP=$net in_sandbox "$root" ${3:-} -- "$QORID" --list >"$WORK/out" 2>"$WORK/err"
+  echo $? >"$WORK/status"
+}
+
+pc_head=$'QOR_ID=64\nQOR_DESC=x86_64 PC'
+
+: >"$net"
+board_list only-lo pc
+check "only lo: no WAN" "$pc_head" "$(cat "$WORK/out")"
+check "only lo: nothing reported" "" "$(cat "$WORK/err")"
+
+cat >"$net" <<'NET'
+ip link add eth0 address 12:34:56:78:9a:bc type veth peer name peer0
+ip addr add 198.51.100.2/24 dev eth0
+NET
+board_list lo-eth0 pc
+check "lo then eth0" "$pc_head"$'\nQOR_WAN=eth0\nQOR_WAN_ID=12345678ff9affbc' "$(cat "$WORK/out")"
+
+cat >"$net" <<'NET'
+ip link add lo0 address 02:00:00:00:00:01 type veth peer name peer0
+ip addr add 198.51.100.3/24 dev lo0
+ip link add eth0 address 02:00:00:00:00:02 type veth peer name peer1
+ip addr add 198.51.100.4/24 dev eth0
+NET
+board_list lo0-first pc
+check "lo0 is not lo" "$pc_head"$'\nQOR_WAN=lo0\nQOR_WAN_ID=200001' "$(cat "$WORK/out")"
+
+cat >"$net" <<'NET'
+ip link add eth0 address 02:00:00:00:00:05 type veth peer name peer0
+NET
+board_list no-ipv4 pc
+check "an interface without IPv4 is not listed" "$pc_head" "$(cat "$WORK/out")"
+
+# The device tree names the WAN: the walk replaces the interface search.
+cat >"$net" <<'NET'
+ip link add eth1 address 0a:80:ff:01:7f:10 type veth peer name peer0
+ip addr add 198.51.100.5/24 dev eth1
+NET
+for case in "eth1:" "eth9:ioctl(wan_mac): No such device" \
+  "averyveryverylongname0:ioctl(wan_mac): File name too long"; do
+  wan=${case%%:*} message=${case#*:}
+  root=$(new_root "wan-$wan" "$FIXTURES/boards/dt-board")
+  printf '%s\0' "$wan" >"$root/proc/device-tree/morvane/wan"
+  NET_SETUP=$net in_sandbox "$root" -- "$QORID" --list >"$WORK/out" 2>"$WORK/err"
+  check "wan $wan: exit status" 0 $?
+  check "wan $wan: message" "$message" "$(cat "$WORK/err")"
+  last=$(tail -n 1 "$WORK/out" | tr -d "\0")
+  if [ -z "$message" ]; then
+    check "wan $wan: identifier" "QOR_WAN_ID=aff80ffff17f10" "$last"
+  else
+    check "wan $wan: no identifier" 0 "$(grep -c '^QOR_WAN_ID=' "$WORK/out")"
+  fi
+  check "wan $wan: no interface search" 1 "$(grep -c '^QOR_WAN=' "$WORK/out")"
+done
+
+finish

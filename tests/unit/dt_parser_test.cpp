@@ -1,0 +1,139 @@
+#include "fixture.h"
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+using namespace std::string_literals;
+
+namespace {
+
+class DtParserTest : public SystemTest {
+ protected:
+  std::string node() const { return root() + "/node"; }
+  void prop(const std::string& relative, const std::string& content) {
+    testing_fs::writeFile(node() + "/" + relative, content);
+  }
+  int walk(QorIdentifier& id, const std::string& dir) {
+    std::vector<char> path(dir.begin(), dir.end());
+    path.push_back('\0');
+    return QorDTParser::parse(&id, path.data());
+  }
+  // Walk order follows the directory; compare as a sorted list.
+  static std::vector<std::string> sorted(std::vector<std::string> lines) {
+    std::sort(lines.begin(), lines.end());
+    return lines;
+  }
+};
+
+TEST_F(DtParserTest, EachFileGivesOneUpperCasedParameterWithItsFirstLine) {
+  prop("name", "morvane\0"s);
+  prop("Name", "kept");
+  prop("NAME", "kept too");
+  prop("board-rev,2", "B\0"s);
+  prop("wan", "eth1\0"s);
+  prop("compatible", "vendor,board\0vendor,family\0"s);
+  prop("cells", "\x01\x02\x0a\x03"s);
+  prop("lines", "first\nsecond\n");
+  prop("empty", "");
+  prop("caf\xc3\xa9#x", "v");
+  prop("sub/name", "sub\0"s);
+  prop("sub/compatible", "vendor,sub\0"s);
+  prop("sub/deeper/status", "okay\0"s);
+  QorIdentifier id(nullptr);
+  EXPECT_EQ(0, walk(id, node()));
+  const std::vector<std::string> expected = {
+      "QOR_NAME=kept",
+      "QOR_NAME=kept too",
+      "QOR_BOARD-REV,2=B\0"s,
+      "QOR_WAN=eth1\0"s,
+      "QOR_COMPATIBLE=vendor,board\0vendor,family\0"s,
+      "QOR_CELLS=\x01\x02"s,
+      "QOR_LINES=first",
+      "QOR_EMPTY=",
+      "QOR_CAF\xc3\xa9#X=v",
+      "QOR_COMPATIBLE=vendor,sub\0"s,
+      "QOR_STATUS=okay\0"s,
+  };
+  EXPECT_EQ(sorted(expected), sorted(Inspect::paramLines(id)));
+  EXPECT_EQ(&id, QorDTParser::mQOrId);
+}
+
+TEST_F(DtParserTest, WalkIsDepthFirstOneSubtreeAtATime) {
+  // Entries come in the directory's own order, so only the grouping is fixed.
+  prop("d1/a1", "1");
+  prop("d1/a2", "2");
+  prop("d1/e/a3", "3");
+  prop("d2/b1", "4");
+  prop("d2/f/b2", "5");
+  QorIdentifier id(nullptr);
+  EXPECT_EQ(0, walk(id, node()));
+  std::string groups;
+  for (const qor_param& p : Inspect::params(id)) groups += p.name[4];
+  ASSERT_EQ(5u, groups.size());
+  EXPECT_TRUE(groups == "AAABB" || groups == "BBAAA") << groups;
+}
+
+TEST_F(DtParserTest, NodeWithOnlyItsNameGivesNothing) {
+  prop("name", "n\0"s);
+  QorIdentifier id(nullptr);
+  EXPECT_EQ(0, walk(id, node()));
+  EXPECT_TRUE(Inspect::params(id).empty());
+}
+
+TEST_F(DtParserTest, FileAsRootGivesItsOwnParameter) {
+  prop("serial-number", "S123\n");
+  QorIdentifier id(nullptr);
+  EXPECT_EQ(0, walk(id, node() + "/serial-number"));
+  EXPECT_EQ((std::vector<std::string>{"QOR_SERIAL-NUMBER=S123"}), Inspect::paramLines(id));
+}
+
+TEST_F(DtParserTest, MissingRootFailsAndAddsNothing) {
+  QorIdentifier id(nullptr);
+  id.addParameter("QOR_BEFORE", "1");
+  EXPECT_EQ(-1, walk(id, node() + "/absent"));
+  EXPECT_EQ((std::vector<std::string>{"QOR_BEFORE=1"}), Inspect::paramLines(id));
+}
+
+TEST_F(DtParserTest, LinksAreFollowedDanglingOnesAndFifosGiveNoHang) {
+  prop("target", "linked\n");
+  ASSERT_EQ(0, ::symlink((node() + "/target").c_str(), (node() + "/alias").c_str()));
+  ASSERT_EQ(0, ::symlink((node() + "/gone").c_str(), (node() + "/dangling").c_str()));
+  ASSERT_EQ(0, ::mkfifo((node() + "/pipe").c_str(), 0600));
+  QorIdentifier id(nullptr);
+  EXPECT_EQ(0, walk(id, node()));
+  EXPECT_EQ(sorted({"QOR_ALIAS=linked", "QOR_PIPE=", "QOR_TARGET=linked"}),
+            sorted(Inspect::paramLines(id)));
+}
+
+TEST_F(DtParserTest, FileThatCannotBeOpenedStillGivesAnEmptyValue) {
+  // A socket is walked as a file, but open() refuses it, even for root.
+  testing_fs::makeDirs(node());
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(fd, 0);
+  struct sockaddr_un address {};
+  address.sun_family = AF_UNIX;
+  const std::string path = node() + "/sock";
+  ASSERT_LT(path.size(), sizeof address.sun_path);
+  std::copy(path.begin(), path.end(), address.sun_path);
+  ASSERT_EQ(0, ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address));
+  QorIdentifier id(nullptr);
+  EXPECT_EQ(0, walk(id, node()));
+  ::close(fd);
+  EXPECT_EQ((std::vector<std::string>{"QOR_SOCK="}), Inspect::paramLines(id));
+}
+
+TEST_F(DtParserTest, LongValueWithoutNewlineIsReadWhole) {
+  const std::string big(100000, 'v');
+  prop("big", big);
+  prop("split", std::string(4095, 'a') + "\n" + "rest");
+  QorIdentifier id(nullptr);
+  EXPECT_EQ(0, walk(id, node()));
+  EXPECT_EQ(sorted({"QOR_BIG=" + big, "QOR_SPLIT=" + std::string(4095, 'a')}),
+            sorted(Inspect::paramLines(id)));
+}
+
+}  // namespace

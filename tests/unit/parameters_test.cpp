@@ -1,0 +1,141 @@
+#include "fixture.h"
+#include "wan.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+using namespace std::string_literals;
+
+namespace {
+
+class ParametersTest : public SystemTest {
+ protected:
+  // Runs execute() in a child process and returns its exit status; what the
+  // command writes to $OUT is in out().
+  int executeInChild(QorIdentifier& id, std::vector<std::string> args, bool script) {
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(&a[0]);
+    argv.push_back(nullptr);
+    ::setenv("OUT", outPath().c_str(), 1);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      id.execute(static_cast<int>(args.size()), argv.data(), script);
+      ::_exit(111);  // only a failed exec gets here
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ::unsetenv("OUT");
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  std::string outPath() const { return root() + "/out"; }
+  std::string out() const {
+    std::ifstream in(outPath());
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  std::string script(const std::string& name, const std::string& body) {
+    const std::string path = root() + "/" + name;
+    testing_fs::writeFile(path, body);
+    ::chmod(path.c_str(), 0755);
+    return path;
+  }
+};
+
+TEST_F(ParametersTest, ListKeepsOrderDuplicatesAndEveryByte) {
+  QorIdentifier id(nullptr);
+  std::ostringstream empty;
+  id.listParams(empty);
+  EXPECT_EQ("", empty.str());
+
+  id.addParameter("QOR_A", "1");
+  id.addParameter("QOR_B", "x=y");
+  id.addParameter("QOR_A", "two\nlines");
+  id.addParameter("QOR_NUL", std::string("eth0\0", 5));
+  id.addParameter("", "");
+  std::ostringstream out;
+  EXPECT_EQ(&out, &id.listParams(out));
+  EXPECT_EQ("QOR_A=1\nQOR_B=x=y\nQOR_A=two\nlines\nQOR_NUL=eth0\0\n=\n"s, out.str());
+  EXPECT_TRUE(testing_log::entries().empty());
+}
+
+TEST_F(ParametersTest, WanIdentifierKeepsTheSignedByteRule) {
+  struct Case {
+    unsigned char mac[6];
+    const char* expected;
+  };
+  const Case cases[] = {
+      {{0x00, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e}, "01a2b3c4d5e"},
+      {{0x12, 0x34, 0x56, 0x78, 0x9a, 0xbc}, "12345678ff9affbc"},
+      {{0x0a, 0x80, 0xff, 0x01, 0x7f, 0x10}, "aff80ffff17f10"},
+      {{0x00, 0x00, 0x00, 0x00, 0x00, 0x00}, "000000"},
+      {{0xff, 0xff, 0xff, 0xff, 0xff, 0xff}, "ffffffffffffffffffffffff"},
+      {{0x02, 0xfc, 0x00, 0x00, 0x00, 0x01}, "2fffc0001"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.expected, qorid::wanIdentifier(reinterpret_cast<const char*>(c.mac)));
+  }
+}
+
+TEST_F(ParametersTest, ExecExportsEveryParameterLaterDuplicateWinning) {
+  QorIdentifier id(nullptr);
+  id.addParameter("QOR_X", "first");
+  id.addParameter("QOR_Y", "a=b c");
+  id.addParameter("QOR_X", "second");
+  id.addParameter("BAD=NAME", "dropped");
+  const std::string cmd = script("show", "#!/bin/sh\n"
+                                         "printf '%s|%s|%s|%s\\n' \"$0\" \"$1\" \"$QOR_X\" \"$QOR_Y\" > \"$OUT\"\n"
+                                         "env | grep -c '^BAD' >> \"$OUT\"\n"
+                                         "exit 0\n");
+  EXPECT_EQ(0, executeInChild(id, {cmd, "arg1"}, false));
+  EXPECT_EQ(cmd + "|arg1|second|a=b c\n0\n", out());
+}
+
+TEST_F(ParametersTest, ExecFindsCommandOnSearchPath) {
+  QorIdentifier id(nullptr);
+  id.addParameter("QOR_ID", "5");
+  EXPECT_EQ(0, executeInChild(id, {"sh", "-c", "echo $QOR_ID > \"$OUT\""}, false));
+  EXPECT_EQ("5\n", out());
+}
+
+TEST_F(ParametersTest, ScriptRunsUnderShellOrBinBash) {
+  QorIdentifier id(nullptr);
+  id.addParameter("QOR_ID", "9");
+  const std::string body = script("body.sh", "echo \"$QOR_ID:$1:$2:$BASH_VERSION\" > \"$OUT\"\n");
+  const char* savedShell = std::getenv("SHELL");
+  const std::string saved = savedShell != nullptr ? savedShell : "";
+
+  ::unsetenv("SHELL");
+  EXPECT_EQ(0, executeInChild(id, {body, "a", "b"}, true));
+  const std::string viaBash = out();
+  EXPECT_EQ("9:a:b:", viaBash.substr(0, 6));
+  EXPECT_GT(viaBash.size(), 7u) << "bash sets BASH_VERSION";
+
+  const std::string wrapper = script("wrapper", "#!/bin/sh\nprintf '[%s]' \"$0\" \"$@\" > \"$OUT\"\n");
+  ::setenv("SHELL", wrapper.c_str(), 1);
+  EXPECT_EQ(0, executeInChild(id, {body, "a", "b c"}, true));
+  EXPECT_EQ("[" + wrapper + "][" + body + "][a][b c]", out());
+
+  ::setenv("SHELL", "", 1);  // used as it is: nothing to run
+  EXPECT_EQ(111, executeInChild(id, {body}, true));
+  if (savedShell != nullptr) ::setenv("SHELL", saved.c_str(), 1); else ::unsetenv("SHELL");
+}
+
+TEST_F(ParametersTest, FailedExecReturnsMinusOneAndLeavesVariablesSet) {
+  QorIdentifier id(nullptr);
+  id.addParameter("QOR_LEFT_BEHIND", "yes");
+  char command[] = "/nonexistent/qorid-no-such-command";
+  char* argv[] = {command, nullptr};
+  EXPECT_EQ(-1, id.execute(1, argv, false));
+  ASSERT_NE(nullptr, std::getenv("QOR_LEFT_BEHIND"));
+  EXPECT_STREQ("yes", std::getenv("QOR_LEFT_BEHIND"));
+  ::unsetenv("QOR_LEFT_BEHIND");
+  char* none[] = {nullptr};
+  EXPECT_EQ(-1, id.execute(0, none, false));  // nothing to run is refused
+}
+
+}  // namespace
