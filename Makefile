@@ -22,6 +22,7 @@ build: configure
 
 run: build
 	$(BUILD_DIR)/tool/qorid --verbose
+	$(BUILD_DIR)/tool/qorid --list
 
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j$(JOBS)
