@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Checks that a release build carries the hardening flags: full RELRO with
+# immediate binding for every binary, a position-independent tool, stack
+# protection, and fortified libc calls in the libraries.
+set -uo pipefail
+build=${1:-build}
+failures=0
+bad() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+for bin in "$build/tool/qorid" "$build/lib/libqorid.so.1" "$build/nolt/libnolt.so.0"; do
+  [ -f "$bin" ] || { bad "$bin: not built"; continue; }
+  dyn=$(readelf -d "$bin")
+  grep -q 'BIND_NOW' <<<"$dyn" || bad "$bin: not linked with -z now"
+  readelf -lW "$bin" | grep -q 'GNU_RELRO' || bad "$bin: no RELRO segment"
+  nm -D "$bin" | grep -q ' U __stack_chk_fail' || bad "$bin: no stack protector"
+done
+readelf -h "$build/tool/qorid" | grep -q 'Type: *DYN' || bad "qorid: not a PIE"
+readelf -d "$build/tool/qorid" | grep -q 'PIE' || bad "qorid: not flagged PIE"
+for lib in "$build/lib/libqorid.so.1" "$build/nolt/libnolt.so.0"; do
+  nm -D "$lib" | grep -q ' U __.*_chk@' || bad "$lib: no fortified calls (_FORTIFY_SOURCE)"
+done
+
+if [ "$failures" -eq 0 ]; then echo "hardening: 0 failed"; else echo "hardening: $failures failed"; fi
+[ "$failures" -eq 0 ]
