@@ -4,7 +4,8 @@ set -u
 
 QORID=$(realpath "${1:?path to the qorid binary}")
 BUILD_DIR=$(realpath "${2:?the build directory}")
-FIXTURES=$(cd "$(dirname "${BASH_SOURCE[0]}")/../fixtures" && pwd)
+SOURCE_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+FIXTURES=$SOURCE_DIR/tests/fixtures
 SKIP=77
 
 passed=0
@@ -38,11 +39,12 @@ finish() {
 # --- sandbox --------------------------------------------------------------
 # A board is a directory laid out like a root file system (etc/, proc/) that
 # the tool sees as / through a chroot, in its own mount and network
-# namespaces. The system's /usr, /dev and the build tree are bound in.
+# namespaces. The system's /usr, /dev, the build tree and the source tree are
+# bound in.
 
 sandbox_available() {
   [ "$(id -u)" -eq 0 ] && command -v unshare >/dev/null &&
-    unshare --mount --net --fork true 2>/dev/null
+    unshare --mount --net --pid --fork true 2>/dev/null
 }
 
 require_sandbox() {
@@ -74,19 +76,30 @@ in_sandbox() {
   shift
   if [ "$1" != "--" ]; then arch=$1; shift; fi
   shift
-  unshare --mount --net --fork -- bash -c '
+  unshare --mount --net --pid --fork -- bash -c '
     set -e
-    root=$1 build=$2 arch=$3; shift 3
+    root=$1 build=$2 source=$3 arch=$4; shift 4
     mount --make-rprivate /
+    # The board'"'"'s /proc is a plain directory. Beside its files, the
+    # process entries of a real /proc of this PID namespace, which the
+    # sanitizers read (the tool itself reads none of them).
+    mkdir -p "$root/proc/.host"
+    mount -t proc proc "$root/proc/.host"
+    for e in self thread-self 1 2 3 4 5 6 7 8; do ln -sfn ".host/$e" "$root/proc/$e"; done
     for d in usr dev; do mkdir -p "$root/$d"; mount --rbind "/$d" "$root/$d"; done
     for l in bin sbin lib lib64; do
       [ -e "$root/$l" ] || [ -L "$root/$l" ] || ln -s "usr/$l" "$root/$l"
     done
-    mkdir -p "$root$build"
-    mount --bind "$build" "$root$build"
+    for d in "$build" "$source"; do  # the binaries, and sanitizer settings
+      mkdir -p "$root$d"
+      mount --bind "$d" "$root$d"
+    done
     ip link set lo up
     if [ -n "${NET_SETUP:-}" ]; then bash -e "$NET_SETUP"; fi
+    # Number the processes of the run from 2 again: the command is 1, what it
+    # starts gets 2, 3, ..., which the links above cover.
+    echo 1 >/proc/sys/kernel/ns_last_pid
     if [ -n "$arch" ]; then exec setarch "$arch" chroot "$root" "$@"; fi
     exec chroot "$root" "$@"
-  ' sandbox "$root" "$BUILD_DIR" "$arch" "$@"
+  ' sandbox "$root" "$BUILD_DIR" "$SOURCE_DIR" "$arch" "$@"
 }
