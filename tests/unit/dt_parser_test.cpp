@@ -126,6 +126,22 @@ TEST_F(DtParserTest, FileThatCannotBeOpenedStillGivesAnEmptyValue) {
   EXPECT_EQ((std::vector<std::string>{"QOR_SOCK="}), Inspect::paramLines(id));
 }
 
+TEST_F(DtParserTest, EveryByteAllowedInAFileNameKeepsItsValue) {
+  // Only a-z change; every other byte, control and high ones included, stays.
+  std::vector<std::string> expected;
+  for (int b = 1; b < 256; ++b) {
+    if (b == '/' || b == '.') continue;  // not a file name of its own
+    const std::string name(1, static_cast<char>(b));
+    prop("x" + name + "y", name);
+    const char upper = (b >= 'a' && b <= 'z') ? static_cast<char>(b - 'a' + 'A')
+                                              : static_cast<char>(b);
+    expected.push_back("QOR_X" + std::string(1, upper) + "Y=" + (b == '\n' ? "" : name));
+  }
+  QorIdentifier id(nullptr);
+  EXPECT_EQ(0, walk(id, node()));
+  EXPECT_EQ(sorted(expected), sorted(Inspect::paramLines(id)));
+}
+
 TEST_F(DtParserTest, LongValueWithoutNewlineIsReadWhole) {
   const std::string big(100000, 'v');
   prop("big", big);
