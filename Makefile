@@ -1,13 +1,19 @@
 # Front door: `make run` and `make test` set everything up on a fresh
-# Debian 12 machine (as root) and build in ./build.
+# Debian 12 machine (as root) and build in ./build. `make check` is the full
+# gate that CI runs: the tests, then sanitizers, fault injection and hostile
+# inputs, hardening, valgrind, static analysis and a bounded fuzz.
 BUILD_DIR  ?= build
 BUILD_TYPE ?= Release
 JOBS       ?= 2
 CMAKE_ARGS ?=
+FUZZ_SECONDS ?= 30
+# What the full gate needs beyond the build and the quick tests.
+CHECK_DEPS := strace valgrind clang libclang-rt-14-dev clang-tidy cppcheck binutils
 # CI builds treat warnings as errors.
 WERROR     := $(if $(CI),-DQORID_WERROR=ON,)
 
-.PHONY: all deps configure build run test install clean
+.PHONY: all deps configure build run test install clean check check-deps \
+	robustness asan hardening valgrind static fuzz
 
 all: build
 
@@ -25,7 +31,35 @@ run: build
 	$(BUILD_DIR)/tool/qorid --list
 
 test: build
-	ctest --test-dir $(BUILD_DIR) --output-on-failure -j$(JOBS)
+	ctest --test-dir $(BUILD_DIR) --output-on-failure -j$(JOBS) -LE robustness
+
+check-deps:
+	@bash scripts/install-deps.sh $(CHECK_DEPS)
+
+# Fault injection and hostile inputs on the release build.
+robustness: build check-deps
+	ctest --test-dir $(BUILD_DIR) --output-on-failure -j$(JOBS) -L robustness
+
+# Every test again under AddressSanitizer, UndefinedBehaviorSanitizer and
+# LeakSanitizer (the install test links uninstrumented programs: left out).
+asan: check-deps
+	cmake --preset asan $(WERROR)
+	cmake --build --preset asan
+	QORID_SANITIZED=1 ctest --preset asan -E '^install\.'
+
+hardening: build
+	bash scripts/check-hardening.sh $(BUILD_DIR)
+
+valgrind: build check-deps
+	bash scripts/valgrind-check.sh $(BUILD_DIR)
+
+static: check-deps
+	bash scripts/static-checks.sh
+
+fuzz: check-deps
+	bash fuzz/run.sh $(FUZZ_SECONDS)
+
+check: test robustness hardening valgrind asan static fuzz
 
 install: build
 	cmake --install $(BUILD_DIR)
