@@ -96,9 +96,11 @@ if [ -n "${QORID_SANITIZED:-}" ]; then
 fi
 # The node's directory takes the last one, so no property file opens: each
 # property is listed with an empty value, and the empty WAN name is refused.
+# Descriptors inherited from the test runner are closed first.
+few_fds='for fd in {3..63}; do eval "exec $fd>&-"; done; ulimit -n 4; exec "$0" --list'
 flat=$(new_root flat "$FIXTURES/boards/dt-board")
 rm -r "$flat/proc/device-tree/morvane/ethernet"
-NET_SETUP=$FIXTURES/boards/dt-board/net run "$flat" -- bash -c 'ulimit -n 4; exec "$0" --list' "$QORID"
+NET_SETUP=$FIXTURES/boards/dt-board/net run "$flat" -- bash -c "$few_fds" "$QORID"
 check "few descriptors: status" 0 "$status"
 check "few descriptors: every property, empty" \
   "$(printf '%s\n' QOR_BOARDID= QOR_COMPATIBLE= QOR_DESCRIPTION= QOR_SERIAL-NUMBER= QOR_WAN=)" \
@@ -108,7 +110,7 @@ check "few descriptors: board still identified" \
 check "few descriptors: the empty WAN name is refused" "ioctl(wan_mac): No such device" "$err"
 
 # With a subnode the walk itself runs out and stops: what it listed stays.
-NET_SETUP=$FIXTURES/boards/dt-board/net run "$dt" -- bash -c 'ulimit -n 4; exec "$0" --list' "$QORID"
+NET_SETUP=$FIXTURES/boards/dt-board/net run "$dt" -- bash -c "$few_fds" "$QORID"
 check "walk out of descriptors: status" 0 "$status"
 check "walk out of descriptors: board first" \
   $'QOR_ID=17\nQOR_DESC=Tessaron QVK carrier rev B' "$(head -n 2 <<<"$out")"
