@@ -11,7 +11,7 @@
 # Exits 0 when both tools find nothing, 1 on any finding or tool failure.
 set -euo pipefail
 
-top=$(cd "$(dirname "$0")/.." && pwd)
+top=$(cd "$(dirname "$0")/.." && pwd -P)
 cd "$top"
 
 build_dir=${1:-build-static}
