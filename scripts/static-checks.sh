@@ -81,6 +81,8 @@ trap 'rm -rf "$out"' EXIT
 # a diagnostic (a crash, a bad database entry) still counts as a failure.
 echo "static-checks: $clang_tidy on ${#sources[@]} sources ($jobs at a time)"
 tidy_status=0
+# The inner script expands its own positional parameters, hence the quotes.
+# shellcheck disable=SC2016
 printf '%s\n' "${sources[@]}" |
   xargs -P "$jobs" -I{} sh -c '
     report="$2/$(echo "$3" | tr / _).txt"
