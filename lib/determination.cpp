@@ -17,7 +17,7 @@ namespace {
 std::string hardwareValue(const std::string& line) {
   const std::string::size_type colon = line.find(':');
   if (colon == std::string::npos || colon + 2 > line.size()) {
-    return std::string();
+    return {};
   }
   return line.substr(colon + 2);
 }
@@ -28,6 +28,9 @@ bool isHardwareLine(const std::string& line) {
 
 }  // namespace
 
+// One function on purpose: the sources are tried in their fixed order and
+// the order reads from top to bottom, each step next to its log lines.
+// NOLINTNEXTLINE(readability-function-cognitive-complexity)
 bool QorIdentifier::determineIdentity() {
   if (mIdentityDetermined) {
     tryLog("Calling lib/program is trying to determine the identity...but it "

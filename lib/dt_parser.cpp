@@ -27,7 +27,7 @@ int QorDTParser::ftw_cb(const char* path, const struct stat* /*sb*/, int typefla
   std::string name = base;
   // Byte by byte under the global locale: in the "C" locale only a-z change.
   const auto& ctype = std::use_facet<std::ctype<char>>(std::locale());
-  ctype.toupper(&name[0], &name[0] + name.size());
+  ctype.toupper(name.data(), name.data() + name.size());
 
   std::string value;
   qorid::TextFile file(path);

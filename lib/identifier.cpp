@@ -13,6 +13,9 @@ QorIdentifier::QorIdentifier(cNolt* logger)
   findKnownIdentities();
 }
 
+// The public signature takes the text by value; only a const view is needed.
+// cppcheck-suppress passedByValue
+// NOLINTNEXTLINE(performance-unnecessary-value-param)
 void QorIdentifier::tryLog(std::string message,
                            log4cpp::Priority::PriorityLevel level) {
   if (mLogger == nullptr) {

@@ -115,8 +115,10 @@ void QorIdentifier::findKnownIdentities() {
   }
 }
 
-bool QorIdentifier::parseIdentityLine(HardwareIdentity& identity,
-                                      std::string line) {
+// The public signature takes the line by value; only a const view is needed.
+// cppcheck-suppress passedByValue
+// NOLINTNEXTLINE(performance-unnecessary-value-param)
+bool QorIdentifier::parseIdentityLine(HardwareIdentity& identity, std::string line) {
   const std::vector<std::string> fields = splitFields(line);
   if (fields.size() < 2) {
     tryLog(kInvalidPrefix + line + kTooFewFields, log4cpp::Priority::WARN);

@@ -2,8 +2,7 @@
 
 #include <cstring>
 
-namespace qorid {
-namespace sys {
+namespace qorid::sys {
 namespace {
 
 enum class UnameMode { kReal, kFake, kFail };
@@ -70,5 +69,4 @@ void resetForTesting() {
   seam().unameMode = UnameMode::kReal;
 }
 
-}  // namespace sys
-}  // namespace qorid
+}  // namespace qorid::sys

@@ -6,8 +6,7 @@
 
 #include <string>
 
-namespace qorid {
-namespace sys {
+namespace qorid::sys {
 
 // The fixed paths the library reads. In production these are the absolute
 // paths named in each function; tests may move them under a fixture root.
@@ -27,7 +26,6 @@ void setUnameForTesting(const std::string& release, const std::string& machine);
 void failUnameForTesting();
 void resetForTesting();  // real root, real uname
 
-}  // namespace sys
-}  // namespace qorid
+}  // namespace qorid::sys
 
 #endif  // QORID_LIB_SYSTEM_H_

@@ -16,7 +16,7 @@ class TextFile {
   TextFile(const TextFile&) = delete;
   TextFile& operator=(const TextFile&) = delete;
 
-  bool isOpen() const { return mFd >= 0; }
+  [[nodiscard]] bool isOpen() const { return mFd >= 0; }
 
   // Like std::getline: the next line without its '\n' (every other byte, NUL
   // included, kept); a last line without '\n' counts. Returns false, with

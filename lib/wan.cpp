@@ -28,7 +28,7 @@ class RequestSocket {
   }
   RequestSocket(const RequestSocket&) = delete;
   RequestSocket& operator=(const RequestSocket&) = delete;
-  int fd() const { return mFd; }
+  [[nodiscard]] int fd() const { return mFd; }
 
  private:
   int mFd;
@@ -39,9 +39,12 @@ class RequestSocket {
 std::string qorid::wanIdentifier(const char* address) {
   std::string id;
   for (int i = 0; i < 6; ++i) {
+    // Sign-extended on purpose: the stored identifiers were made this way.
+    // NOLINTNEXTLINE(bugprone-signed-char-misuse,cert-str34-c)
     const auto widened = static_cast<std::uint16_t>(static_cast<std::int8_t>(address[i]));
     char digits[8];
-    std::snprintf(digits, sizeof digits, "%x", static_cast<unsigned>(widened));
+    // At most four digits: the buffer always holds them.
+    (void)std::snprintf(digits, sizeof digits, "%x", static_cast<unsigned>(widened));
     id += digits;
   }
   return id;

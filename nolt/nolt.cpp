@@ -67,12 +67,13 @@ void cNolt::init(const char* path) {
         log4cpp::PropertyConfigurator::configure(path);
         return;
       } catch (const std::exception& e) {
-        std::fprintf(stderr, "nolt: ignoring logging configuration %s: %s\n",
-                     path, e.what());
+        (void)std::fprintf(
+            stderr, "nolt: ignoring logging configuration %s: %s\n", path,
+            e.what());
       } catch (...) {
-        std::fprintf(stderr,
-                     "nolt: ignoring logging configuration %s: unknown error\n",
-                     path);
+        (void)std::fprintf(
+            stderr, "nolt: ignoring logging configuration %s: unknown error\n",
+            path);
       }
       resetCategories();
     }
@@ -98,8 +99,10 @@ cNolt::cNolt(const char* name) : mCategory(nullptr) {
     va_end(args);                                        \
   }
 
+// NOLINTBEGIN(cert-dcl50-cpp): printf-style C varargs are cNolt's interface
 NOLT_LEVEL_METHOD(debug, DEBUG)
 NOLT_LEVEL_METHOD(info, INFO)
 NOLT_LEVEL_METHOD(warn, WARN)
 NOLT_LEVEL_METHOD(error, ERROR)
 NOLT_LEVEL_METHOD(fatal, FATAL)
+// NOLINTEND(cert-dcl50-cpp)
