@@ -91,12 +91,28 @@ X86_CPUINFO = (
     "core id\t\t: 0\n"
     "cpu cores\t: 1\n"
     "fpu\t\t: yes\n"
-    "flags\t\t: fpu vme de pse tsc msr pae mce cx8 apic sep mtrr pge mca cmov\n"
+    "flags\t\t: fpu vme de pse tsc msr pae mce cx8 apic sep mtrr pge mca cmov pat"
+    " pse36 clflush mmx fxsr sse sse2 ss ht syscall nx pdpe1gb rdtscp lm"
+    " constant_tsc rep_good nopl xtopology nonstop_tsc cpuid tsc_known_freq pni"
+    " pclmulqdq ssse3 fma cx16 pcid sse4_1 sse4_2 x2apic movbe popcnt aes xsave"
+    " avx f16c rdrand hypervisor lahf_lm abm 3dnowprefetch invpcid_single ssbd"
+    " ibrs ibpb stibp fsgsbase tsc_adjust bmi1 hle avx2 smep bmi2 erms invpcid"
+    " rtm mpx avx512f avx512dq rdseed adx smap clflushopt clwb avx512cd"
+    " avx512bw avx512vl xsaveopt xsavec xgetbv1 xsaves arat avx512_vnni"
+    " md_clear arch_capabilities\n"
+    "bugs\t\t: spectre_v1 spectre_v2 spec_store_bypass swapgs taa mmio_stale_data"
+    " retbleed\n"
     "bogomips\t: 4000.34\n"
     "clflush size\t: 64\n"
     "address sizes\t: 46 bits physical, 48 bits virtual\n"
+    "power management:\n"
     "\n"
 )
+
+# Four processors: longer than one 4096-byte read, as on most PCs.
+X86_CPUINFO_4 = "".join(
+    X86_CPUINFO.replace("processor\t: 0", "processor\t: %d" % n, 1)
+    for n in range(4))
 
 
 # --- fuzz_identity_line: one line of /etc/known_qor_ids ---------------------
@@ -158,7 +174,7 @@ def determinations():
                   cpuinfo=ARM_CPUINFO.format(hardware="Some Other Board"))
     determination("pc-debian-kernel", uname=("6.1.0-18-amd64", "x86_64"),
                   cpuinfo=X86_CPUINFO)
-    determination("pc-uname-fails", uname=None, cpuinfo=X86_CPUINFO)
+    determination("pc-uname-fails", uname=None, cpuinfo=X86_CPUINFO_4)
     determination("arm64-no-hardware-line", uname=("6.1.0-arm64", "aarch64"),
                   cpuinfo=ARM64_CPUINFO)
     determination("device-tree-board", known=(FILE, KNOWN_IDS_LONGER),
@@ -257,6 +273,10 @@ def walkers():
            prop("depth", "eleven\0"))
     walker("upper-and-odd-names", prop("Name", "kept\0"), prop("NAME", "kept too\0"),
            prop("board-rev,2", "B\0"), prop("caf\xe9#x", "v"))
+    # A binary property longer than one read, with line feeds inside.
+    blob = bytes((i * 37 + 11) % 256 for i in range(6000))
+    walker("large-binary-property", prop("name", "calibration\0"),
+           prop("calibration-data", blob), prop("status", "okay\0"))
     walker("missing-node", missing=True)
 
 
