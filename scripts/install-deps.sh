@@ -9,6 +9,7 @@ packages=(
   libgtest-dev                # unit tests
   util-linux iproute2         # black-box tests: unshare, setarch, ip
   diffutils
+  groff-base mandoc           # man page tests: groff renders, mandoc lints
 )
 packages+=("$@")
 
