@@ -13,7 +13,7 @@ CHECK_DEPS := strace valgrind clang libclang-rt-14-dev clang-tidy cppcheck binut
 WERROR     := $(if $(CI),-DQORID_WERROR=ON,)
 
 .PHONY: all deps configure build run test install clean check check-deps \
-	robustness asan hardening valgrind static fuzz
+	robustness asan hardening valgrind static fuzz arm64
 
 all: build
 
@@ -60,6 +60,11 @@ fuzz: check-deps
 	bash fuzz/run.sh $(FUZZ_SECONDS)
 
 check: test robustness hardening valgrind asan static fuzz
+
+# Cross build for arm64 in build-arm64: the unit tests and the tool run
+# under qemu-aarch64.
+arm64:
+	JOBS=$(JOBS) bash scripts/cross-arm64.sh
 
 install: build
 	cmake --install $(BUILD_DIR)
