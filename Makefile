@@ -8,12 +8,14 @@ JOBS       ?= 2
 CMAKE_ARGS ?=
 FUZZ_SECONDS ?= 30
 # What the full gate needs beyond the build and the quick tests.
-CHECK_DEPS := strace valgrind clang libclang-rt-14-dev clang-tidy cppcheck binutils
+CHECK_DEPS := strace valgrind clang libclang-rt-14-dev clang-tidy cppcheck binutils \
+	dpkg-dev file lintian
+PACKAGE_DIR ?= build-package
 # CI builds treat warnings as errors.
 WERROR     := $(if $(CI),-DQORID_WERROR=ON,)
 
 .PHONY: all deps configure build run test install clean check check-deps \
-	robustness asan hardening valgrind static fuzz arm64
+	robustness asan hardening valgrind static fuzz package package-test arm64
 
 all: build
 
@@ -59,7 +61,20 @@ static: check-deps
 fuzz: check-deps
 	bash fuzz/run.sh $(FUZZ_SECONDS)
 
-check: test robustness hardening valgrind asan static fuzz
+# Debian packages (libqorid1, qorid, libqorid-dev) from a /usr build.
+package: deps
+	bash scripts/install-deps.sh dpkg-dev file
+	cmake -S . -B $(PACKAGE_DIR) -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+		-DBUILD_TESTING=OFF $(WERROR)
+	cmake --build $(PACKAGE_DIR) -j$(JOBS)
+	cd $(PACKAGE_DIR) && cpack
+	@ls -1 $(PACKAGE_DIR)/packages/*.deb
+
+# Installs, uses, removes and purges the packages in a throwaway root.
+package-test: package check-deps
+	bash tests/package/package_test.sh $(PACKAGE_DIR)/packages
+
+check: test robustness hardening valgrind asan static fuzz package-test arm64
 
 # Cross build for arm64 in build-arm64: the unit tests and the tool run
 # under qemu-aarch64.
