@@ -9,6 +9,7 @@ packages=(
   libgtest-dev                # unit tests
   util-linux iproute2         # black-box tests: unshare, setarch, ip
   diffutils
+  tar gzip                    # board dumps: qorid-dump and its test
 )
 packages+=("$@")
 
