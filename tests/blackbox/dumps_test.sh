@@ -16,6 +16,8 @@ if [ ! -f "$SHIM" ]; then
   echo "FAIL: no uname shim (QORID_UNAME_SHIM=$SHIM)" >&2
   exit 1
 fi
+# The sandbox's directories must be open to nobody, who runs one dump.
+umask 022
 # Under the sanitizers the preloaded shim stands before their runtime.
 export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0
 
@@ -194,18 +196,23 @@ check "at least five dumps" yes "$([ "$count" -ge 5 ] && echo yes || echo no)"
 # --- qorid-dump on a board ----------------------------------------------------
 # dump_on ROOT NET_SCRIPT RELEASE MACHINE PATH [PREFIX...] -- ARGS...: runs
 # qorid-dump ARGS in /tmp of the sandbox, as uname and PATH say, with
-# PREFIX before it; standard output and error in $WORK/dump.out and .err.
+# PREFIX before it and /scratch as its TMPDIR; standard output and error in
+# $WORK/dump.out and .err.
 dump_on() {
   local root=$1 net=$2 release=$3 machine=$4 path=$5 prefix=()
   shift 5
   while [ "$1" != -- ]; do prefix+=("$1"); shift; done
   shift
-  NET_SETUP=$net in_sandbox "$root" -- env -C /tmp TMPDIR=/tmp PATH="$path" \
+  mkdir -p "$root/scratch"
+  chmod 1777 "$root/scratch"
+  NET_SETUP=$net in_sandbox "$root" -- env -C /tmp TMPDIR=/scratch PATH="$path" \
     LD_PRELOAD="$SHIM" QORID_TEST_RELEASE="$release" QORID_TEST_MACHINE="$machine" \
     "${prefix[@]}" "$DUMP" "$@" >"$WORK/dump.out" 2>"$WORK/dump.err"
 }
 with_qorid=$(dirname "$QORID"):/usr/bin:/bin
 without_qorid=/usr/bin:/bin
+# The files in the sandbox's /tmp (the build tree may be bound in below it).
+tmp_files() { find "$1/tmp" -mindepth 1 -maxdepth 1 -type f -printf '%P\n' | sort | xargs; }
 
 # Each dump again, this time made by qorid-dump on the replayed board: the
 # same files, uname and net, and qorid's own output as expected.
@@ -260,7 +267,8 @@ NET
   check "round trip: tarball named as asked" /tmp/board.tgz "$(cat "$WORK/dump.out")"
   snapshot >"$WORK/after"
   check_file "round trip: the board is left as it was" "$WORK/before" "$WORK/after"
-  check "round trip: only the tarball is left in /tmp" board.tgz "$(ls -A "$root/tmp")"
+  check "round trip: only the tarball is written" board.tgz "$(tmp_files "$root")"
+  check "round trip: nothing left in TMPDIR" "" "$(ls -A "$root/scratch")"
   if ! dump=$(unpack "$root/tmp/board.tgz" "$WORK/unpacked-roundtrip"); then
     fail "round trip: tarball"
     return
@@ -346,6 +354,7 @@ not_root() {
     setpriv --reuid=65534 --regid=65534 --clear-groups -- nobody.tar.gz
   check "not root: status" 0 $?
   check "not root: owner" 65534 "$(stat -c %u "$root/tmp/nobody.tar.gz" 2>/dev/null)"
+  check "not root: nothing left in TMPDIR" "" "$(ls -A "$root/scratch")"
   check "not root: said" 1 "$(grep -c \
     '^qorid-dump: could not read /etc/known_qor_ids (run as root to include it)$' "$WORK/dump.err")"
   if ! dump=$(unpack "$root/tmp/nobody.tar.gz" "$WORK/unpacked-nobody"); then
@@ -365,13 +374,13 @@ root=$(new_root usage)
 dump_on "$root" "" 6.1.0 x86_64 "$without_qorid" -- -h
 check "-h: status" 0 $?
 check "-h: usage" "Usage: qorid-dump [-h] [OUTPUT]" "$(head -n 1 "$WORK/dump.out")"
-check "-h: no tarball" "" "$(ls -A "$root/tmp")"
+check "-h: no tarball" "" "$(tmp_files "$root")"
 for args in "-x" "a.tar.gz b.tar.gz"; do
   # shellcheck disable=SC2086 # the words are the arguments
   dump_on "$root" "" 6.1.0 x86_64 "$without_qorid" -- $args
   check "$args: status" 2 $?
   check "$args: usage on standard error" 1 "$(grep -c '^Usage: qorid-dump' "$WORK/dump.err")"
-  check "$args: no tarball" "" "$(ls -A "$root/tmp")"
+  check "$args: no tarball" "" "$(tmp_files "$root")"
 done
 
 finish
