@@ -133,8 +133,9 @@ replay() {
 }
 
 # --- the uname shim -----------------------------------------------------------
-# qorid's own uname call sees the variables: the release alone names QVK, the
-# machine alone makes a PC, and an ARM machine on this host is no PC.
+# qorid's own uname call sees the variables, whatever this host is: the
+# release's last word names a board, an x86_64 machine makes a PC and any
+# other machine does not.
 root=$(new_root shim "$FIXTURES/boards/unidentifiable")
 for case in "5.10.0-qvk|armv7l|2 - Tessaron QVK" \
   "5.10.0-generic|x86_64|64 - x86_64 PC" \
