@@ -196,9 +196,9 @@ check "at least five dumps" yes "$([ "$count" -ge 5 ] && echo yes || echo no)"
 
 # --- qorid-dump on a board ----------------------------------------------------
 # dump_on ROOT NET_SCRIPT RELEASE MACHINE PATH [PREFIX...] -- ARGS...: runs
-# qorid-dump ARGS in /tmp of the sandbox, as uname and PATH say, with
-# PREFIX before it and /scratch as its TMPDIR; standard output and error in
-# $WORK/dump.out and .err.
+# qorid-dump (or DUMP_AT) ARGS in /tmp of the sandbox, as uname and PATH say,
+# with PREFIX before it and /scratch as its TMPDIR; standard output and
+# error in $WORK/dump.out and .err.
 dump_on() {
   local root=$1 net=$2 release=$3 machine=$4 path=$5 prefix=()
   shift 5
@@ -208,7 +208,7 @@ dump_on() {
   chmod 1777 "$root/scratch"
   NET_SETUP=$net in_sandbox "$root" -- env -C /tmp TMPDIR=/scratch PATH="$path" \
     LD_PRELOAD="$SHIM" QORID_TEST_RELEASE="$release" QORID_TEST_MACHINE="$machine" \
-    "${prefix[@]}" "$DUMP" "$@" >"$WORK/dump.out" 2>"$WORK/dump.err"
+    "${prefix[@]}" "${DUMP_AT:-$DUMP}" "$@" >"$WORK/dump.out" 2>"$WORK/dump.err"
 }
 with_qorid=$(dirname "$QORID"):/usr/bin:/bin
 without_qorid=/usr/bin:/bin
@@ -369,6 +369,24 @@ not_root() {
   check_file "not root: qorid.verbose" "$board/expected/verbose" "$dump/qorid.verbose"
 }
 not_root
+
+# Installed next to qorid, qorid-dump finds it there without PATH.
+installed() {
+  local root dump
+  root=$(new_root installed "$FIXTURES/boards/pc")
+  mkdir -p "$root/opt/qorid/bin"
+  cp "$QORID" "$DUMP" "$root/opt/qorid/bin/"
+  DUMP_AT=/opt/qorid/bin/qorid-dump dump_on "$root" "$FIXTURES/boards/pc/net" \
+    6.1.0-18-amd64 x86_64 "$without_qorid" -- pc.tar.gz
+  check "installed: status" 0 $?
+  if ! dump=$(unpack "$root/tmp/pc.tar.gz" "$WORK/unpacked-installed"); then
+    fail "installed: tarball"
+    return
+  fi
+  check_file "installed: qorid.verbose" "$FIXTURES/boards/pc/expected/verbose" "$dump/qorid.verbose"
+  check_file "installed: qorid.list" "$FIXTURES/boards/pc/expected/list" "$dump/qorid.list"
+}
+installed
 
 # The command line: -h, an unknown option, two outputs.
 root=$(new_root usage)
