@@ -10,6 +10,7 @@ packages=(
   util-linux iproute2         # black-box tests: unshare, setarch, ip
   diffutils
   groff-base mandoc           # man page tests: groff renders, mandoc lints
+  tar gzip                    # board dumps: qorid-dump and its test
 )
 packages+=("$@")
 

@@ -37,6 +37,7 @@ check "the libraries are registered" "ldconfig -p | grep -q 'libqorid.so.1 ' && 
 check "/etc/qorid.conf is a conffile" "dpkg-query -W -f='\${Conffiles}' qorid | grep -q '/etc/qorid.conf '"
 check "the packaged qorid prints the help" "/usr/bin/qorid --help | grep -q '^--list -l'"
 check "the packaged qorid prints a board" "/usr/bin/qorid --verbose | grep -Eq '^-?[0-9]+ - '"
+check "qorid-dump is installed and runs" "/usr/bin/qorid-dump -h | grep -qi usage"
 check "the man pages are installed" "test -s /usr/share/man/man1/qorid.1.gz && test -s /usr/share/man/man5/known_qor_ids.5.gz"
 check "the completion is installed" "test -s /usr/share/bash-completion/completions/qorid"
 check "find_package(qorid) consumer builds" \

@@ -1,0 +1,405 @@
+# Board dumps. Each dump under tests/fixtures/dumps is packed the way
+# qorid-dump packs one, unpacked again and replayed: its root/ becomes the
+# sandbox's root, its net the sandbox's interfaces, its uname what uname
+# says (through the uname shim). `qorid --verbose` and `qorid --list` must
+# print expected.verbose and expected.list (the list compared as
+# boards_test.sh compares it: the device-tree walk follows the directory's
+# order). Then qorid-dump itself, run inside such sandboxes: the tarball it
+# writes must hold the board again, byte for byte.
+source "$(dirname "$0")/harness.sh"
+require_sandbox
+
+SHIM=${QORID_UNAME_SHIM:-$BUILD_DIR/tests/libqorid_uname_shim.so}
+DUMP=$SOURCE_DIR/scripts/qorid-dump
+DUMPS=$FIXTURES/dumps
+if [ ! -f "$SHIM" ]; then
+  echo "FAIL: no uname shim (QORID_UNAME_SHIM=$SHIM)" >&2
+  exit 1
+fi
+# The sandbox's directories must be open to nobody, who runs one dump.
+umask 022
+# Under the sanitizers the preloaded shim stands before their runtime.
+export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0
+
+# check_list NAME EXPECTED ACTUAL: the parameters as a set, the board's two
+# first, the same last line (the WAN identifier, when there is one).
+check_list() {
+  check_file "$1: list as a set" <(LC_ALL=C sort "$2") <(LC_ALL=C sort "$3")
+  check_file "$1: list starts with the board" <(head -n 2 "$2") <(head -n 2 "$3")
+  check_file "$1: list ends alike" <(tail -n 1 "$2") <(tail -n 1 "$3")
+}
+
+# documentation_address ADDRESS/PREFIX: whether it lies inside one of the
+# ranges kept for documentation, which alone may be put on an interface.
+documentation_address() {
+  local address=${1%/*} prefix=${1#*/} last
+  [[ $1 == */* && $prefix =~ ^[0-9]+$ ]] || return 1
+  [ "$prefix" -ge 24 ] && [ "$prefix" -le 32 ] || return 1
+  case $address in 192.0.2.* | 198.51.100.* | 203.0.113.*) ;; *) return 1 ;; esac
+  last=${address##*.}
+  [[ $last =~ ^[0-9]{1,3}$ ]] && [ "$last" -le 255 ]
+}
+
+# net_script NET SCRIPT: a NET_SETUP script making a dump's interfaces, in
+# the dump's order: a veth with the dump's MAC (a tun where it has none), the
+# dump's addresses and labels. lo is the sandbox's own. An address outside
+# the documentation ranges is replaced by one inside them; qorid prints
+# names, not addresses. Returns 1 on a line it cannot read.
+net_script() {
+  local net=$1 script=$2 name address mac device peers=0 standins=0 line=0
+  local -A made=()
+  : >"$script"
+  while read -r name address mac rest; do
+    line=$((line + 1))
+    if [ -z "$mac" ] || [ -n "$rest" ] ||
+      ! [[ $mac == - || $mac =~ ^([0-9a-f]{2}:){5}[0-9a-f]{2}$ ]]; then
+      echo "$net:$line: not NAME ADDRESS MAC" >&2
+      return 1
+    fi
+    [ "$name" = lo ] && continue
+    device=${name%%:*}
+    if [ -z "${made[$device]:-}" ]; then
+      if [ "$mac" = - ]; then
+        printf 'ip tuntap add dev %q mode tun\n' "$device" >>"$script"
+      else
+        printf 'ip link add %q address %s type veth peer name dumppeer%d\n' \
+          "$device" "$mac" "$peers" >>"$script"
+        peers=$((peers + 1))
+      fi
+      made[$device]=1
+    fi
+    [ "$address" = - ] && continue
+    if ! documentation_address "$address"; then
+      standins=$((standins + 1))
+      address=203.0.113.$((100 + standins))/32
+    fi
+    printf 'ip addr add %s dev %q label %q\n' "$address" "$device" "$name" >>"$script"
+  done <"$net"
+}
+
+# pack FIXTURE TARBALL: the fixture's dump, without its expected output,
+# packed as qorid-dump packs a board: one directory named after the fixture.
+pack() {
+  local name stage
+  name=$(basename "$1")
+  stage=$WORK/pack-$name
+  mkdir -p "$stage/$name"
+  find "$1" -mindepth 1 -maxdepth 1 ! -name 'expected.*' -exec cp -a {} "$stage/$name/" \;
+  tar -czf "$2" -C "$stage" "$name"
+}
+
+# unpack TARBALL DIR: prints the dump's directory; fails unless the tarball
+# holds one directory with root/, uname and net.
+unpack() {
+  local entries
+  mkdir -p "$2"
+  tar -xzf "$1" -C "$2" || return 1
+  entries=("$2"/*)
+  if [ ${#entries[@]} -ne 1 ] || [ ! -d "${entries[0]}" ]; then
+    echo "$1: not one directory" >&2
+    return 1
+  fi
+  for part in root uname net; do
+    [ -e "${entries[0]}/$part" ] || { echo "$1: no $part" >&2; return 1; }
+  done
+  echo "${entries[0]}"
+}
+
+# board_env DUMP_DIR: the uname shim's settings for that dump.
+board_env() {
+  echo "LD_PRELOAD=$SHIM"
+  echo "QORID_TEST_RELEASE=$(sed -n 1p "$1/uname")"
+  echo "QORID_TEST_MACHINE=$(sed -n 2p "$1/uname")"
+}
+
+# replay NAME DUMP_DIR: qorid --verbose and --list on the unpacked dump, into
+# $WORK/NAME.verbose and $WORK/NAME.list.
+replay() {
+  local name=$1 dump=$2 root mode envs
+  root=$(new_root "replay-$name")
+  cp -a "$dump/root/." "$root/"
+  if ! net_script "$dump/net" "$WORK/$name.net.sh"; then
+    fail "$name: net"
+    return
+  fi
+  mapfile -t envs < <(board_env "$dump")
+  for mode in verbose list; do
+    NET_SETUP=$WORK/$name.net.sh in_sandbox "$root" -- env "${envs[@]}" \
+      "$QORID" --$mode >"$WORK/$name.$mode" 2>"$WORK/$name.$mode.err"
+    check "$name: $mode exit status" 0 $?
+  done
+  check "$name: no system-call errors" "" \
+    "$(grep -hE '^(socket|ioctl)' "$WORK/$name.verbose.err" "$WORK/$name.list.err")"
+}
+
+# --- the uname shim -----------------------------------------------------------
+# qorid's own uname call sees the variables, whatever this host is: the
+# release's last word names a board, an x86_64 machine makes a PC and any
+# other machine does not.
+root=$(new_root shim "$FIXTURES/boards/unidentifiable")
+for case in "5.10.0-qvk|armv7l|2 - Tessaron QVK" \
+  "5.10.0-generic|x86_64|64 - x86_64 PC" \
+  "5.10.0-generic|armv7l|-1 - Unknown" \
+  "6.1.0-mstart|aarch64|3 - Morvane Starter Kit"; do
+  IFS='|' read -r release machine want <<<"$case"
+  out=$(in_sandbox "$root" -- env LD_PRELOAD="$SHIM" QORID_TEST_RELEASE="$release" \
+    QORID_TEST_MACHINE="$machine" "$QORID" --verbose 2>/dev/null)
+  check "shim: qorid on $release $machine" "$want" "$out"
+done
+# Unset, the real values; a value longer than the field is cut to fit.
+check "shim: nothing set" "$(uname -r) $(uname -m)" "$(LD_PRELOAD=$SHIM uname -rm)"
+check "shim: machine only" "$(uname -r) armv7l" \
+  "$(LD_PRELOAD=$SHIM QORID_TEST_MACHINE=armv7l uname -rm)"
+long=$(printf 'r%.0s' {1..80})
+check "shim: long release" "${long:0:64}" "$(LD_PRELOAD=$SHIM QORID_TEST_RELEASE=$long uname -r)"
+
+# --- the replay's interfaces --------------------------------------------------
+for case in 192.0.2.1/24:yes 198.51.100.255/32:yes 203.0.113.9/28:yes \
+  192.0.2.1/16:no 10.0.0.1/8:no 192.0.20.1/24:no 198.51.100.256/24:no \
+  203.0.113.5:no 192.0.2.x/24:no; do
+  address=${case%:*} want=${case##*:} got=no
+  documentation_address "$address" && got=yes
+  check "documentation range: $address" "$want" "$got"
+done
+printf '%s\n' "lo 127.0.0.1/8 00:00:00:00:00:00" "eth0 10.1.2.3/8 02:00:00:00:00:01" \
+  "eth0:1 192.0.2.7/24 02:00:00:00:00:01" "wg0 172.16.0.1/32 -" "eth1 - 02:00:00:00:00:02" \
+  >"$WORK/net"
+net_script "$WORK/net" "$WORK/net.sh"
+check "net script" "ip link add eth0 address 02:00:00:00:00:01 type veth peer name dumppeer0
+ip addr add 203.0.113.101/32 dev eth0 label eth0
+ip addr add 192.0.2.7/24 dev eth0 label eth0:1
+ip tuntap add dev wg0 mode tun
+ip addr add 203.0.113.102/32 dev wg0 label wg0
+ip link add eth1 address 02:00:00:00:00:02 type veth peer name dumppeer1" "$(cat "$WORK/net.sh")"
+for bad in "eth0 192.0.2.1/24" "eth0 192.0.2.1/24 02:00:00:00:00:01 extra" "eth0 192.0.2.1/24 2:0:0:0:0:1"; do
+  printf '%s\n' "$bad" >"$WORK/net"
+  net_script "$WORK/net" "$WORK/net.sh" 2>/dev/null
+  check "net line refused: $bad" 1 $?
+done
+
+# --- replaying every dump -----------------------------------------------------
+count=0
+for fixture in "$DUMPS"/*/; do
+  fixture=${fixture%/}
+  name=$(basename "$fixture")
+  count=$((count + 1))
+  pack "$fixture" "$WORK/$name.tar.gz"
+  if ! dump=$(unpack "$WORK/$name.tar.gz" "$WORK/unpacked-$name"); then
+    fail "$name: unpack"
+    continue
+  fi
+  replay "$name" "$dump"
+  check_file "$name: verbose" "$fixture/expected.verbose" "$WORK/$name.verbose"
+  check_list "$name" "$fixture/expected.list" "$WORK/$name.list"
+done
+check "at least five dumps" yes "$([ "$count" -ge 5 ] && echo yes || echo no)"
+
+# --- qorid-dump on a board ----------------------------------------------------
+# dump_on ROOT NET_SCRIPT RELEASE MACHINE PATH [PREFIX...] -- ARGS...: runs
+# qorid-dump (or DUMP_AT) ARGS in /tmp of the sandbox, as uname and PATH say,
+# with PREFIX before it and /scratch as its TMPDIR; standard output and
+# error in $WORK/dump.out and .err.
+dump_on() {
+  local root=$1 net=$2 release=$3 machine=$4 path=$5 prefix=()
+  shift 5
+  while [ "$1" != -- ]; do prefix+=("$1"); shift; done
+  shift
+  mkdir -p "$root/scratch"
+  chmod 1777 "$root/scratch"
+  NET_SETUP=$net in_sandbox "$root" -- env -C /tmp TMPDIR=/scratch PATH="$path" \
+    LD_PRELOAD="$SHIM" QORID_TEST_RELEASE="$release" QORID_TEST_MACHINE="$machine" \
+    "${prefix[@]}" "${DUMP_AT:-$DUMP}" "$@" >"$WORK/dump.out" 2>"$WORK/dump.err"
+}
+with_qorid=$(dirname "$QORID"):/usr/bin:/bin
+without_qorid=/usr/bin:/bin
+# The files in the sandbox's /tmp (the build tree may be bound in below it).
+tmp_files() { find "$1/tmp" -mindepth 1 -maxdepth 1 -type f -printf '%P\n' | sort | xargs; }
+
+# Each dump again, this time made by qorid-dump on the replayed board: the
+# same files, uname and net, and qorid's own output as expected.
+for fixture in "$DUMPS"/*/; do
+  fixture=${fixture%/}
+  name=$(basename "$fixture")
+  root=$(new_root "redump-$name" "$fixture")
+  net_script "$fixture/net" "$WORK/$name.net.sh" || continue
+  dump_on "$root" "$WORK/$name.net.sh" "$(sed -n 1p "$fixture/uname")" \
+    "$(sed -n 2p "$fixture/uname")" "$with_qorid" -- "/tmp/$name.tar.gz"
+  check "$name: qorid-dump status" 0 $?
+  check "$name: qorid-dump prints the tarball" "/tmp/$name.tar.gz" "$(cat "$WORK/dump.out")"
+  if ! dump=$(unpack "$root/tmp/$name.tar.gz" "$WORK/redumped-$name"); then
+    fail "$name: qorid-dump's tarball"
+    continue
+  fi
+  check "$name: directory named after the tarball" "$name" "$(basename "$dump")"
+  if diff -r "$fixture/root" "$dump/root" >"$WORK/diff"; then pass; else
+    fail "$name: root/ differs"; head -n 20 "$WORK/diff" >&2
+  fi
+  check_file "$name: uname" "$fixture/uname" "$dump/uname"
+  check_file "$name: net" "$fixture/net" "$dump/net"
+  check_file "$name: qorid.verbose" "$fixture/expected.verbose" "$dump/qorid.verbose"
+  check_list "$name: qorid.list" "$fixture/expected.list" "$dump/qorid.list"
+  check "$name: nothing else" "net qorid.list qorid.verbose root uname" "$(ls "$dump" | xargs)"
+done
+
+# A board fixture with more than the dumps have: symbolic links in the node
+# (to a property, to a subnode, to nothing), an alias label on the WAN, an
+# interface without a hardware address, and its own known boards.
+board=$FIXTURES/boards/dt-board
+roundtrip() {
+  local root node dump got f
+  root=$(new_root roundtrip "$board")
+  node=$root/proc/device-tree/morvane
+  ln -s serial-number "$node/serial-link"
+  ln -s ethernet "$node/ethernet-link"
+  ln -s nowhere "$node/gone"
+  cp "$SOURCE_DIR/etc/known_qor_ids" "$root/etc/known_qor_ids"
+  cat "$board/net" - >"$WORK/roundtrip.net.sh" <<'NET'
+ip addr add 198.51.100.18/24 dev eth0 label eth0:1
+ip tuntap add dev tun0 mode tun
+ip addr add 203.0.113.9/32 dev tun0
+NET
+  snapshot() { # the board's files: names, kinds, sizes, modes, times, bytes
+    (cd "$root" && find etc proc/cpuinfo proc/device-tree -printf '%p %y %s %m %T@ %l\n' | sort &&
+      find etc proc/cpuinfo proc/device-tree -type f -exec md5sum {} + | sort)
+  }
+  snapshot >"$WORK/before"
+  dump_on "$root" "$WORK/roundtrip.net.sh" 6.1.0-carrier aarch64 "$with_qorid" -- board.tgz
+  check "round trip: status" 0 $?
+  check "round trip: tarball named as asked" /tmp/board.tgz "$(cat "$WORK/dump.out")"
+  snapshot >"$WORK/after"
+  check_file "round trip: the board is left as it was" "$WORK/before" "$WORK/after"
+  check "round trip: only the tarball is written" board.tgz "$(tmp_files "$root")"
+  check "round trip: nothing left in TMPDIR" "" "$(ls -A "$root/scratch")"
+  if ! dump=$(unpack "$root/tmp/board.tgz" "$WORK/unpacked-roundtrip"); then
+    fail "round trip: tarball"
+    return
+  fi
+  check "round trip: directory" board "$(basename "$dump")"
+  got=$dump/root/proc/device-tree/morvane
+  for f in $(cd "$board/root/proc/device-tree/morvane" && find . -type f); do
+    check_file "round trip: $f" "$board/root/proc/device-tree/morvane/$f" "$got/$f"
+  done
+  check_file "round trip: cpuinfo" "$board/root/proc/cpuinfo" "$dump/root/proc/cpuinfo"
+  check_file "round trip: known_qor_ids" "$SOURCE_DIR/etc/known_qor_ids" \
+    "$dump/root/etc/known_qor_ids"
+  check "round trip: a link to a property is copied as the property" yes \
+    "$([ -f "$got/serial-link" ] && [ ! -L "$got/serial-link" ] &&
+      cmp -s "$got/serial-link" "$got/serial-number" && echo yes)"
+  check "round trip: a subnode met twice is copied once" 1 \
+    "$(ls -d "$got/ethernet" "$got/ethernet-link" 2>/dev/null | wc -l)"
+  check "round trip: a link to nothing is left out" no \
+    "$([ -e "$got/gone" ] && echo yes || echo no)"
+  check "round trip: what was left out is said" 2 \
+    "$(grep -cE 'left out /proc/device-tree/morvane/(gone|ethernet(-link)?):' "$WORK/dump.err")"
+  check "round trip: uname" $'6.1.0-carrier\naarch64' "$(cat "$dump/uname")"
+  check "round trip: net" "lo 127.0.0.1/8 00:00:00:00:00:00
+eth0 198.51.100.17/24 0a:80:ff:01:7f:10
+eth0:1 198.51.100.18/24 0a:80:ff:01:7f:10
+tun0 203.0.113.9/32 -" "$(cat "$dump/net")"
+  check_file "round trip: qorid.verbose" "$board/expected/verbose" "$dump/qorid.verbose"
+  # qorid walks the links as the dump copied them: one more property.
+  {
+    head -n -1 "$board/expected/list"
+    printf 'QOR_SERIAL-LINK=MX2291A0471\0\n'
+    tail -n 1 "$board/expected/list"
+  } >"$WORK/roundtrip.list"
+  check_list "round trip: qorid.list" "$WORK/roundtrip.list" "$dump/qorid.list"
+  # The dump replayed shows what qorid showed on the board.
+  replay roundtrip-replay "$dump"
+  check_file "round trip: replayed verbose" "$dump/qorid.verbose" "$WORK/roundtrip-replay.verbose"
+  check_list "round trip: replayed list" "$dump/qorid.list" "$WORK/roundtrip-replay.list"
+
+  # An existing tarball is not overwritten.
+  cksum "$root/tmp/board.tgz" >"$WORK/sum"
+  dump_on "$root" "$WORK/roundtrip.net.sh" 6.1.0-carrier aarch64 "$with_qorid" -- board.tgz
+  check "existing output: status" 1 $?
+  check "existing output: said" \
+    "qorid-dump: /tmp/board.tgz exists already; name another file" "$(cat "$WORK/dump.err")"
+  check_file "existing output: untouched" "$WORK/sum" <(cksum "$root/tmp/board.tgz")
+}
+roundtrip
+
+# A PC with nothing but cpuinfo, no qorid on PATH, the default file name.
+bare() {
+  local root tarball dump missing
+  root=$(new_root bare "$FIXTURES/boards/pc")
+  dump_on "$root" "$FIXTURES/boards/pc/net" 6.1.0-18-amd64 x86_64 "$without_qorid" --
+  check "bare: status" 0 $?
+  tarball=$(cat "$WORK/dump.out")
+  check "bare: default name" yes \
+    "$([[ $tarball =~ ^/tmp/qorid-dump-$(hostname)-[0-9]{8}-[0-9]{6}\.tar\.gz$ ]] && echo yes)"
+  for missing in "no /proc/device-tree/morvane" "no /etc/known_qor_ids" "qorid is not on PATH"; do
+    check "bare: says $missing" 1 "$(grep -c "^qorid-dump: $missing" "$WORK/dump.err")"
+  done
+  if ! dump=$(unpack "$root$tarball" "$WORK/unpacked-bare"); then
+    fail "bare: tarball"
+    return
+  fi
+  check "bare: directory named after the tarball" "$(basename "$tarball" .tar.gz)" \
+    "$(basename "$dump")"
+  check "bare: files" "net root root/proc root/proc/cpuinfo uname" \
+    "$(cd "$dump" && find . -mindepth 1 -printf '%P\n' | sort | xargs)"
+  check "bare: net" $'lo 127.0.0.1/8 00:00:00:00:00:00\neth0 198.51.100.10/24 00:1a:2b:3c:4d:5e' \
+    "$(cat "$dump/net")"
+}
+bare
+
+# Not root: what only root may read is left out and said; the rest is there.
+not_root() {
+  local root dump
+  root=$(new_root nobody "$board")
+  printf 'Morvane Carrier:17:qvk-carrier\n' >"$root/etc/known_qor_ids"
+  chmod 600 "$root/etc/known_qor_ids"
+  chmod 1777 "$root/tmp"
+  dump_on "$root" "$board/net" 6.1.0-carrier aarch64 "$with_qorid" \
+    setpriv --reuid=65534 --regid=65534 --clear-groups -- nobody.tar.gz
+  check "not root: status" 0 $?
+  check "not root: owner" 65534 "$(stat -c %u "$root/tmp/nobody.tar.gz" 2>/dev/null)"
+  check "not root: nothing left in TMPDIR" "" "$(ls -A "$root/scratch")"
+  check "not root: said" 1 "$(grep -c \
+    '^qorid-dump: could not read /etc/known_qor_ids (run as root to include it)$' "$WORK/dump.err")"
+  if ! dump=$(unpack "$root/tmp/nobody.tar.gz" "$WORK/unpacked-nobody"); then
+    fail "not root: tarball"
+    return
+  fi
+  check "not root: known_qor_ids left out" no \
+    "$([ -e "$dump/root/etc/known_qor_ids" ] && echo yes || echo no)"
+  check_file "not root: node" "$board/root/proc/device-tree/morvane/serial-number" \
+    "$dump/root/proc/device-tree/morvane/serial-number"
+  check_file "not root: qorid.verbose" "$board/expected/verbose" "$dump/qorid.verbose"
+}
+not_root
+
+# Installed next to qorid, qorid-dump finds it there without PATH.
+installed() {
+  local root dump
+  root=$(new_root installed "$FIXTURES/boards/pc")
+  mkdir -p "$root/opt/qorid/bin"
+  cp "$QORID" "$DUMP" "$root/opt/qorid/bin/"
+  DUMP_AT=/opt/qorid/bin/qorid-dump dump_on "$root" "$FIXTURES/boards/pc/net" \
+    6.1.0-18-amd64 x86_64 "$without_qorid" -- pc.tar.gz
+  check "installed: status" 0 $?
+  if ! dump=$(unpack "$root/tmp/pc.tar.gz" "$WORK/unpacked-installed"); then
+    fail "installed: tarball"
+    return
+  fi
+  check_file "installed: qorid.verbose" "$FIXTURES/boards/pc/expected/verbose" "$dump/qorid.verbose"
+  check_file "installed: qorid.list" "$FIXTURES/boards/pc/expected/list" "$dump/qorid.list"
+}
+installed
+
+# The command line: -h, an unknown option, two outputs.
+root=$(new_root usage)
+dump_on "$root" "" 6.1.0 x86_64 "$without_qorid" -- -h
+check "-h: status" 0 $?
+check "-h: usage" "Usage: qorid-dump [-h] [OUTPUT]" "$(head -n 1 "$WORK/dump.out")"
+check "-h: no tarball" "" "$(tmp_files "$root")"
+for args in "-x" "a.tar.gz b.tar.gz"; do
+  # shellcheck disable=SC2086 # the words are the arguments
+  dump_on "$root" "" 6.1.0 x86_64 "$without_qorid" -- $args
+  check "$args: status" 2 $?
+  check "$args: usage on standard error" 1 "$(grep -c '^Usage: qorid-dump' "$WORK/dump.err")"
+  check "$args: no tarball" "" "$(tmp_files "$root")"
+done
+
+finish
