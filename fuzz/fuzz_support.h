@@ -3,6 +3,7 @@
 #ifndef QORID_FUZZ_FUZZ_SUPPORT_H_
 #define QORID_FUZZ_FUZZ_SUPPORT_H_
 
+#include "inspector.h"
 #include "qorid/qorid.h"
 
 #include <cstddef>
@@ -55,21 +56,5 @@ class Reader {
 };
 
 }  // namespace fuzz
-
-// Read access to an identifier's fields (the class is a friend of
-// QorIdentifier).
-class QorIdentifierInspector {
- public:
-  static bool determined(const QorIdentifier& id) { return id.mIdentityDetermined; }
-  static const std::string& name(const QorIdentifier& id) { return id.mHardwareName; }
-  static int number(const QorIdentifier& id) { return id.mHardwareNumber; }
-  static const std::vector<std::string>& aliases(const QorIdentifier& id) {
-    return id.mAliases;
-  }
-  static const std::vector<HardwareIdentity>& known(const QorIdentifier& id) {
-    return id.mKnownIdentities;
-  }
-  static const std::vector<qor_param>& params(const QorIdentifier& id) { return id.mParams; }
-};
 
 #endif  // QORID_FUZZ_FUZZ_SUPPORT_H_

@@ -7,21 +7,11 @@ BUILD_DIR=$(realpath "${2:?the build directory}")
 SOURCE_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 FIXTURES=$SOURCE_DIR/tests/fixtures
 SKIP=77
+# shellcheck source=../support/checks.sh
+source "$SOURCE_DIR/tests/support/checks.sh"
 
-passed=0
-failed=0
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/qorid-bb-XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
-
-pass() { passed=$((passed + 1)); }
-fail() { failed=$((failed + 1)); echo "FAIL: $*" >&2; }
-
-# check NAME EXPECTED ACTUAL: exact comparison of two texts.
-check() {
-  if [ "$2" == "$3" ]; then pass; else
-    fail "$1"; printf '  expected: %q\n  actual:   %q\n' "$2" "$3" >&2
-  fi
-}
 
 # check_file NAME EXPECTED_FILE ACTUAL_FILE: byte-for-byte comparison.
 check_file() {
@@ -30,11 +20,6 @@ check_file() {
   fi
 }
 
-finish() {
-  echo "$passed passed, $failed failed"
-  [ "$failed" -eq 0 ]
-  exit $?
-}
 
 # --- sandbox --------------------------------------------------------------
 # A board is a directory laid out like a root file system (etc/, proc/) that

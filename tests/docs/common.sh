@@ -2,23 +2,9 @@
 set -u
 
 SKIP=77
-passed=0
-failed=0
+# shellcheck source=../support/checks.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../support/checks.sh"
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/qorid-docs-XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
 
-pass() { passed=$((passed + 1)); }
-fail() { failed=$((failed + 1)); echo "FAIL: $*" >&2; }
 
-# check NAME EXPECTED ACTUAL: exact comparison of two texts.
-check() {
-  if [ "$2" == "$3" ]; then pass; else
-    fail "$1"; printf '  expected: %q\n  actual:   %q\n' "$2" "$3" >&2
-  fi
-}
-
-finish() {
-  echo "$passed passed, $failed failed"
-  [ "$failed" -eq 0 ]
-  exit $?
-}

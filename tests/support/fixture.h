@@ -5,32 +5,13 @@
 
 #include "nolt/nolt.h"
 #include "qorid/qorid.h"
+#include "inspector.h"
 #include "recording_logger.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-class QorIdentifierInspector {
- public:
-  static bool determined(const QorIdentifier& id) { return id.mIdentityDetermined; }
-  static const std::string& name(const QorIdentifier& id) { return id.mHardwareName; }
-  static int number(const QorIdentifier& id) { return id.mHardwareNumber; }
-  static const std::vector<std::string>& aliases(const QorIdentifier& id) {
-    return id.mAliases;
-  }
-  static const std::vector<HardwareIdentity>& known(const QorIdentifier& id) {
-    return id.mKnownIdentities;
-  }
-  static const std::vector<qor_param>& params(const QorIdentifier& id) { return id.mParams; }
-  // "NAME=value" for every parameter, in order.
-  static std::vector<std::string> paramLines(const QorIdentifier& id) {
-    std::vector<std::string> lines;
-    for (const qor_param& p : id.mParams) lines.push_back(p.name + "=" + p.value);
-    return lines;
-  }
-};
 
 using Inspect = QorIdentifierInspector;
 
