@@ -16,9 +16,14 @@ constexpr size_t kChunk = 4096;
 TextFile::TextFile(const std::string& path)
     : mFd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)) {
   struct stat st;
-  if (mFd >= 0 && ::fstat(mFd, &st) == 0 && S_ISDIR(st.st_mode)) {
+  if (mFd < 0 || ::fstat(mFd, &st) != 0) {
+    return;
+  }
+  if (S_ISDIR(st.st_mode)) {
     ::close(mFd);
     mFd = -1;
+  } else if (S_ISREG(st.st_mode) && st.st_size > 0) {
+    mSize = st.st_size;  // pseudo files that don't know their size say 0
   }
 }
 
@@ -45,6 +50,10 @@ bool TextFile::fill() {
   if (n <= 0) {
     mEnd = true;
     return false;
+  }
+  mReadSoFar += n;
+  if (mSize >= 0 && mReadSoFar >= mSize) {
+    mEnd = true;  // what is there now has been read; the data stays usable
   }
   return true;
 }

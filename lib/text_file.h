@@ -29,6 +29,10 @@ class TextFile {
   bool fill();  // reads more into mBuffer; false at end of file or error
 
   int mFd;
+  // The size a regular file reports, or -1: reading that many bytes is the
+  // end, without another read to find it out.
+  long long mSize = -1;
+  long long mReadSoFar = 0;
   bool mEnd = false;
   std::string mBuffer;  // read but not yet handed out
   std::string::size_type mPos = 0;
