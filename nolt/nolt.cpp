@@ -2,7 +2,8 @@
 
 #include <log4cpp/Category.hh>
 #include <log4cpp/OstreamAppender.hh>
-#include <log4cpp/PatternLayout.hh>
+#include <log4cpp/Layout.hh>
+#include <log4cpp/LoggingEvent.hh>
 #include <log4cpp/Priority.hh>
 #include <log4cpp/PropertyConfigurator.hh>
 
@@ -34,12 +35,25 @@ void resetCategories() {
   }
 }
 
+// "category PRIORITY: message": what a pattern of "%c %p: %m%n" gives,
+// without parsing a pattern on every start of the program.
+class DefaultLayout : public log4cpp::Layout {
+ public:
+  std::string format(const log4cpp::LoggingEvent& event) override {
+    std::string line = event.categoryName;
+    line += ' ';
+    line += log4cpp::Priority::getPriorityName(event.priority);
+    line += ": ";
+    line += event.message;
+    line += '\n';
+    return line;
+  }
+};
+
 void configureDefault() {
   log4cpp::Category& root = log4cpp::Category::getRoot();
   auto* appender = new log4cpp::OstreamAppender("stderr", &std::cerr);
-  auto* layout = new log4cpp::PatternLayout();
-  layout->setConversionPattern("%c %p: %m%n");
-  appender->setLayout(layout);
+  appender->setLayout(new DefaultLayout());
   root.addAppender(appender);  // the category owns the appender
   root.setPriority(log4cpp::Priority::ERROR);
 }
