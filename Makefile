@@ -15,7 +15,7 @@ PACKAGE_DIR ?= build-package
 WERROR     := $(if $(CI),-DQORID_WERROR=ON,)
 
 .PHONY: all deps configure build run test install clean check check-deps \
-	robustness asan hardening valgrind static fuzz package package-test arm64
+	robustness asan hardening valgrind static fuzz package package-test bench arm64
 
 all: build
 
@@ -60,6 +60,11 @@ static: check-deps
 
 fuzz: check-deps
 	bash fuzz/run.sh $(FUZZ_SECONDS)
+
+# Start-up, listing, table and memory figures next to their baselines.
+bench: deps
+	bash scripts/install-deps.sh time python3 valgrind
+	bash bench/run.sh
 
 # Debian packages (libqorid1, qorid, libqorid-dev) from a /usr build.
 package: deps

@@ -56,6 +56,8 @@ new_root() {
 # ARCH is a setarch personality such as linux32 (uname then says i686).
 # The network namespace starts with lo up; when NET_SETUP names a file, it is
 # run with bash inside the namespace first, to make the board's interfaces.
+# SANDBOX_USR_LAYER, a directory laid out like /usr, is laid over the
+# system's /usr (and the loader's cache made anew), to run installed files.
 in_sandbox() {
   local root=$1 arch=
   shift
@@ -71,7 +73,16 @@ in_sandbox() {
     mkdir -p "$root/proc/.host"
     mount -t proc proc "$root/proc/.host"
     for e in self thread-self 1 2 3 4 5 6 7 8; do ln -sfn ".host/$e" "$root/proc/$e"; done
-    for d in usr dev; do mkdir -p "$root/$d"; mount --rbind "/$d" "$root/$d"; done
+    mkdir -p "$root/usr" "$root/dev"
+    mount --rbind /dev "$root/dev"
+    if [ -n "${SANDBOX_USR_LAYER:-}" ]; then
+      # Files installed as a package would install them, over the system'"'"'s.
+      mount -t overlay overlay -o "lowerdir=$SANDBOX_USR_LAYER:/usr" "$root/usr"
+      cp -r /etc/ld.so.conf /etc/ld.so.conf.d "$root/etc/"
+      ldconfig -r "$root"
+    else
+      mount --rbind /usr "$root/usr"
+    fi
     for l in bin sbin lib lib64; do
       [ -e "$root/$l" ] || [ -L "$root/$l" ] || ln -s "usr/$l" "$root/$l"
     done

@@ -1,0 +1,154 @@
+#!/usr/bin/env bash
+# Measures qorid next to baselines run on the same machine in the same run,
+# and prints a Markdown table (also written to bench/results.md).
+#
+# usage: bench/run.sh [BUILD_DIR]     (default: build-bench)
+#
+# qorid is built for /usr and installed there as its package installs it
+# (no run path, the libraries found through the loader's cache), inside the
+# black-box tests' sandbox, so the tool sees a board of the benchmark's
+# making at its fixed paths. The baselines run in the same sandbox. Every
+# figure is a median over many runs of hyperfine (-N: no shell in between).
+# Device trees live on tmpfs, like the kernel's.
+set -uo pipefail
+
+BENCH_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+TOP=$(dirname "$BENCH_DIR")
+BUILD=${1:-$TOP/build-bench}
+RUNS=${BENCH_RUNS:-1000}          # start-up figures
+LIST_RUNS=${BENCH_LIST_RUNS:-30}  # listing figures (fewer for the largest)
+
+echo "building for /usr in $BUILD ..." >&2
+cmake -S "$TOP" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+  -DBUILD_TESTING=OFF >/dev/null || exit 1
+cmake --build "$BUILD" -j2 >/dev/null || exit 1
+BUILD=$(realpath "$BUILD")
+rm -rf "$BUILD/stage"
+DESTDIR=$BUILD/stage cmake --install "$BUILD" >/dev/null || exit 1
+export SANDBOX_USR_LAYER=$BUILD/stage/usr
+
+export TMPDIR=/dev/shm
+# shellcheck source=../tests/blackbox/harness.sh
+source "$TOP/tests/blackbox/harness.sh" "$BUILD/tool/qorid" "$BUILD"
+require_sandbox
+QORID=/usr/bin/qorid  # as installed, inside the sandbox
+
+results=$WORK/results.jsonl
+minimal=$BUILD/bench/minimal
+interleave=$BUILD/bench/interleave
+
+# timed_in ROOT ARCH ROUNDS CMD -- CMD ...: medians in ms, one line per
+# command, the commands taking turns round after round (bench/interleave).
+timed_in() {
+  local root=$1 arch=$2 rounds=$3
+  shift 3
+  in_sandbox "$root" $arch -- "$interleave" "$rounds" $((rounds / 10 + 3)) "$@" ||
+    { echo "timing failed for: $*" >&2; exit 1; }
+}
+
+# max_rss_in ROOT ARCH CMD...: the peak resident set in KiB (median of 5).
+max_rss_in() {
+  local root=$1 arch=$2
+  shift 2
+  for _ in 1 2 3 4 5; do
+    in_sandbox "$root" $arch -- /usr/bin/time -f %M -o /tmp/rss "$@" >/dev/null 2>&1
+    cat "$root/tmp/rss"
+  done | sort -n | sed -n 3p
+}
+
+row() { # FIGURE OURS BASELINE_NAME BASELINE UNIT [GOAL LIMIT KIND]
+  python3 -c '
+import json, sys
+a = sys.argv[1:]
+r = {"figure": a[0], "ours": float(a[1]), "baseline_name": a[2],
+     "baseline": float(a[3]), "unit": a[4]}
+if len(a) > 5:
+    r.update(goal=a[5], limit=float(a[6]), kind=a[7])
+print(json.dumps(r))' "$@" >>"$results"
+}
+
+# --- start-up -------------------------------------------------------------
+echo "start-up ..." >&2
+pc=$(new_root pc "$FIXTURES/boards/pc")
+mapfile -t t < <(timed_in "$pc" "" "$RUNS" "$QORID" -- "$minimal" -- uname -m -- "$QORID" --verbose)
+row "qorid start-up (x86_64 PC)" "${t[0]}" "minimal C++" "${t[1]}" ms "≤ 1.2×" 1.2 ratio
+row "qorid start-up (x86_64 PC)" "${t[0]}" "uname -m" "${t[2]}" ms "≤ 1.6×" 1.6 ratio
+row "qorid --verbose (x86_64 PC)" "${t[3]}" "minimal C++" "${t[1]}" ms
+mapfile -t t < <(timed_in "$pc" "" "$RUNS" "$BUILD/bench/empty-with-libs" -- "$BUILD/bench/empty")
+row "empty program with libstdc++ and qorid's three libraries" "${t[0]}" \
+  "empty program with libstdc++" "${t[1]}" ms
+# Instructions (callgrind), which unlike time don't vary from run to run.
+instructions() {
+  in_sandbox "$pc" -- valgrind --tool=callgrind --callgrind-out-file=/dev/null "$@" 2>&1 >/dev/null |
+    sed -n 's/.*refs: *//p' | tr -d ,
+}
+row "instructions, qorid start-up (x86_64 PC)" "$(instructions "$QORID")" "minimal C++" \
+  "$(instructions "$minimal")" count
+dt=$(new_root dt "$FIXTURES/boards/dt-board")
+mapfile -t t < <(timed_in "$dt" "" "$RUNS" "$QORID" -- "$minimal")
+row "qorid start-up (device-tree board)" "${t[0]}" "minimal C++" "${t[1]}" ms
+
+# --- listing a device-tree node of N properties -----------------------------
+declare -A list_ms
+for n in 100 1000 10000 100000; do
+  echo "--list over $n properties ..." >&2
+  root=$(new_root "list-$n")
+  node=$root/proc/device-tree/morvane
+  mkdir -p "$node"
+  (cd "$node" && printf '7\0' >boardid && printf 'Bench board\0' >description &&
+    for ((i = 0; i < n - 2; i++)); do printf 'value-%d\0' "$i" >"prop-$i"; done)
+  runs=$LIST_RUNS
+  [ "$n" -ge 100000 ] && runs=$((LIST_RUNS / 3 + 3))
+  mapfile -t t < <(timed_in "$root" linux32 "$runs" "$QORID" --list -- \
+    grep -r -m1 '' /proc/device-tree/morvane)
+  if [ "$n" -eq 10000 ]; then
+    row "qorid --list, $n properties" "${t[0]}" "grep -r -m1" "${t[1]}" ms "≤ 1.5×" 1.5 ratio
+  else
+    row "qorid --list, $n properties" "${t[0]}" "grep -r -m1" "${t[1]}" ms
+  fi
+  list_ms[$n]=${t[0]}
+  if [ "$n" -eq 10000 ]; then
+    rss_list=$(max_rss_in "$root" linux32 "$QORID" --list)
+    rss_grep=$(max_rss_in "$root" linux32 grep -r -m1 '' /proc/device-tree/morvane)
+  fi
+  rm -rf "$root"
+done
+# The cost of one more property: time over the 100-property run, per
+# property added.
+per_property() { python3 -c "print((${list_ms[$1]} - ${list_ms[100]}) * 1000 / ($1 - 100))"; }
+row "--list cost per property at 100,000" "$(per_property 100000)" \
+  "at 1,000" "$(per_property 1000)" us "flat (≤ 1.2×)" 1.2 ratio
+row "--list cost per property at 10,000" "$(per_property 10000)" \
+  "at 1,000" "$(per_property 1000)" us
+
+# --- the known identities ------------------------------------------------
+echo "known identities ..." >&2
+ids=$(new_root ids "$FIXTURES/boards/pc")
+empty=$(new_root ids-empty "$FIXTURES/boards/pc")
+: >"$empty/etc/known_qor_ids"
+awk 'BEGIN { for (i = 1; i <= 10000; i++) printf "Board %d:%d:alias-%d:other-%d\n", i, i, i, i }' \
+  >"$ids/etc/known_qor_ids"
+mapfile -t a < <(timed_in "$ids" "" $((RUNS / 5)) "$QORID" --help)
+mapfile -t b < <(timed_in "$empty" "" $((RUNS / 5)) "$QORID" --help)
+row "construction, 10,000 known identities" "${a[0]}" "empty table" "${b[0]}" ms
+row "construction, cost per known identity" \
+  "$(python3 -c "print((${a[0]} - ${b[0]}) * 1000 / 10000)")" "—" 0 us
+
+# --- peak memory -------------------------------------------------------------
+echo "peak memory ..." >&2
+rss_min=$(max_rss_in "$pc" "" "$minimal")
+row "peak memory, qorid (x86_64 PC)" "$(max_rss_in "$pc" "" "$QORID")" "minimal C++" "$rss_min" KiB \
+  "≤ +2 MiB" 2048 diff
+row "peak memory, qorid --list (x86_64 PC)" "$(max_rss_in "$pc" "" "$QORID" --list)" "minimal C++" \
+  "$rss_min" KiB "≤ +2 MiB" 2048 diff
+row "peak memory, uname -m" "$(max_rss_in "$pc" "" uname -m)" "minimal C++" "$rss_min" KiB
+row "peak memory, qorid --list, 10,000 properties" "$rss_list" "grep -r -m1" "$rss_grep" KiB
+row "peak memory, qorid --help, 10,000 known identities" \
+  "$(max_rss_in "$ids" "" "$QORID" --help)" "minimal C++" "$rss_min" KiB
+
+{
+  echo "Measured $(date -u '+%Y-%m-%d %H:%M UTC') on $(nproc) cores, $(uname -m)," \
+    "$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//'), kernel $(uname -r)."
+  echo
+  python3 "$BENCH_DIR/table.py" "$results"
+} | tee "$BENCH_DIR/results.md"

@@ -1,0 +1,43 @@
+"""Turns the benchmark's measurements into the Markdown table.
+
+Reads bench results (one JSON object per line: figure, ours, baseline, unit,
+goal) and prints the table with the ratio and whether the goal is met.
+"""
+import json
+import sys
+
+
+def fmt(value, unit):
+    if unit == "ms":
+        return f"{value:.3f} ms"
+    if unit == "us":
+        return f"{value:.2f} µs"
+    if unit == "count":
+        return f"{value:,.0f}"
+    if unit == "KiB":
+        return f"{value:,.0f} KiB"
+    return f"{value}"
+
+
+def main(path):
+    rows = [json.loads(line) for line in open(path) if line.strip()]
+    print("| Figure | Ours | Baseline | Ratio | Goal | Met |")
+    print("|---|---|---|---|---|---|")
+    for r in rows:
+        ours, base, unit = r["ours"], r["baseline"], r["unit"]
+        goal = r.get("goal", "")
+        if r.get("kind") == "diff":
+            ratio = f"+{ours - base:,.0f} {unit}"
+            met = "yes" if goal and ours - base <= r["limit"] else ("no" if goal else "")
+        elif r.get("kind") == "flat":
+            ratio = f"{ours / base:.2f}×" if base else "n/a"
+            met = "yes" if goal and ours / base <= r["limit"] else ("no" if goal else "")
+        else:
+            ratio = f"{ours / base:.2f}×" if base else "n/a"
+            met = "yes" if goal and ours / base <= r["limit"] else ("no" if goal else "")
+        print(f"| {r['figure']} | {fmt(ours, unit)} | {r['baseline_name']}: {fmt(base, unit)} "
+              f"| {ratio} | {goal} | {met} |")
+
+
+if __name__ == "__main__":
+    main(sys.argv[1])
