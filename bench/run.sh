@@ -117,7 +117,7 @@ done
 # property added.
 per_property() { python3 -c "print((${list_ms[$1]} - ${list_ms[100]}) * 1000 / ($1 - 100))"; }
 row "--list cost per property at 100,000" "$(per_property 100000)" \
-  "at 1,000" "$(per_property 1000)" us "flat (≤ 1.2×)" 1.2 ratio
+  "at 1,000" "$(per_property 1000)" us "flat (≤ 1.2×)" 1.2 flat
 row "--list cost per property at 10,000" "$(per_property 10000)" \
   "at 1,000" "$(per_property 1000)" us
 

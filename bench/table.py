@@ -27,16 +27,13 @@ def main(path):
         ours, base, unit = r["ours"], r["baseline"], r["unit"]
         goal = r.get("goal", "")
         if r.get("kind") == "diff":
-            ratio = f"+{ours - base:,.0f} {unit}"
-            met = "yes" if goal and ours - base <= r["limit"] else ("no" if goal else "")
-        elif r.get("kind") == "flat":
-            ratio = f"{ours / base:.2f}×" if base else "n/a"
-            met = "yes" if goal and ours / base <= r["limit"] else ("no" if goal else "")
+            shown, measure = f"+{ours - base:,.0f} {unit}", ours - base
         else:
-            ratio = f"{ours / base:.2f}×" if base else "n/a"
-            met = "yes" if goal and ours / base <= r["limit"] else ("no" if goal else "")
+            shown = f"{ours / base:.2f}×" if base else "n/a"
+            measure = ours / base if base else float("inf")
+        met = ("yes" if measure <= r["limit"] else "no") if goal else ""
         print(f"| {r['figure']} | {fmt(ours, unit)} | {r['baseline_name']}: {fmt(base, unit)} "
-              f"| {ratio} | {goal} | {met} |")
+              f"| {shown} | {goal} | {met} |")
 
 
 if __name__ == "__main__":
