@@ -3,7 +3,7 @@
 #ifndef QORID_FUZZ_FUZZ_SUPPORT_H_
 #define QORID_FUZZ_FUZZ_SUPPORT_H_
 
-#include "inspector.h"
+#include "field_access.h"
 #include "qorid/qorid.h"
 
 #include <cstddef>

@@ -12,7 +12,7 @@ run() {
   out=$(tr -d '\0' <"$WORK/out")
   err=$(cat "$WORK/err")
 }
-# inject SPEC [PATH]: the strace prefix that makes a system call fail.
+# inject WHAT [PATH]: the strace prefix that makes a system call fail.
 inject() {
   local path=()
   [ $# -ge 2 ] && path=(-P "$2")

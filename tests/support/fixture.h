@@ -5,7 +5,7 @@
 
 #include "nolt/nolt.h"
 #include "qorid/qorid.h"
-#include "inspector.h"
+#include "field_access.h"
 #include "recording_logger.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Read access to a QorIdentifier's fields for tests and fuzz targets (the
 // class is a friend of QorIdentifier).
-#ifndef QORID_TESTS_SUPPORT_INSPECTOR_H_
-#define QORID_TESTS_SUPPORT_INSPECTOR_H_
+#ifndef QORID_TESTS_SUPPORT_FIELD_ACCESS_H_
+#define QORID_TESTS_SUPPORT_FIELD_ACCESS_H_
 
 #include "qorid/qorid.h"
 
@@ -28,4 +28,4 @@ class QorIdentifierInspector {
   }
 };
 
-#endif  // QORID_TESTS_SUPPORT_INSPECTOR_H_
+#endif  // QORID_TESTS_SUPPORT_FIELD_ACCESS_H_
