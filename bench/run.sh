@@ -8,8 +8,10 @@
 # (no run path, the libraries found through the loader's cache), inside the
 # black-box tests' sandbox, so the tool sees a board of the benchmark's
 # making at its fixed paths. The baselines run in the same sandbox. Every
-# figure is a median over many runs of hyperfine (-N: no shell in between).
-# Device trees live on tmpfs, like the kernel's.
+# time is a median over many runs; commands compared with each other take
+# turns round after round (bench/interleave.cpp), so that a change in the
+# machine's state touches both alike. Device trees live on tmpfs, like the
+# kernel's.
 set -uo pipefail
 
 BENCH_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
