@@ -9,13 +9,18 @@ CMAKE_ARGS ?=
 FUZZ_SECONDS ?= 30
 # What the full gate needs beyond the build and the quick tests.
 CHECK_DEPS := strace valgrind clang libclang-rt-14-dev clang-tidy cppcheck binutils \
-	dpkg-dev file lintian
-PACKAGE_DIR ?= build-package
+	dpkg-dev debhelper file lintian debootstrap qemu-user-static
+# The board architectures that are cross-built and tested under qemu-user.
+CROSS_ARCHES := arm64 armhf
+# `make package ARCH=arm64`: the packages' architecture (default: this
+# machine's); `make cross ARCH=armhf`: the cross build's.
+ARCH ?=
 # CI builds treat warnings as errors.
 WERROR     := $(if $(CI),-DQORID_WERROR=ON,)
 
 .PHONY: all deps configure build run test install clean check check-deps \
-	robustness asan hardening valgrind static fuzz package package-test bench arm64
+	robustness asan hardening valgrind static fuzz package packages package-test bench \
+	cross arm64 armhf
 
 all: build
 
@@ -66,25 +71,33 @@ bench: deps
 	bash scripts/install-deps.sh time python3 valgrind
 	bash bench/run.sh
 
-# Debian packages (libqorid1, qorid, libqorid-dev) from a /usr build.
+# Debian packages (libqorid1, libnolt0, libqorid-dev, libnolt-dev, qorid)
+# for this machine or, with ARCH=arm64 or ARCH=armhf, cross-built; the .deb,
+# .changes and .buildinfo files land in dist/<arch>/.
 package: deps
-	bash scripts/install-deps.sh dpkg-dev file
-	cmake -S . -B $(PACKAGE_DIR) -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
-		-DBUILD_TESTING=OFF $(WERROR)
-	cmake --build $(PACKAGE_DIR) -j$(JOBS)
-	cd $(PACKAGE_DIR) && cpack
-	@ls -1 $(PACKAGE_DIR)/packages/*.deb
+	JOBS=$(JOBS) bash scripts/build-package.sh $(ARCH)
 
-# Installs, uses, removes and purges the packages in a throwaway root.
-package-test: package check-deps
-	bash tests/package/package_test.sh $(PACKAGE_DIR)/packages
+# The packages of every architecture.
+packages: deps
+	JOBS=$(JOBS) bash scripts/build-package.sh
+	$(foreach a,$(CROSS_ARCHES),JOBS=$(JOBS) bash scripts/build-package.sh $(a) &&) true
 
-check: test robustness hardening valgrind asan static fuzz package-test arm64
+# lintian, then the packages installed with apt on fresh debootstrap roots of
+# each architecture, used, removed and purged; a second build of this
+# machine's packages in another folder must give the same .deb files.
+package-test: packages check-deps
+	JOBS=$(JOBS) bash tests/package/package_test.sh $(CROSS_ARCHES)
 
-# Cross build for arm64 in build-arm64: the unit tests and the tool run
-# under qemu-aarch64.
-arm64:
-	JOBS=$(JOBS) bash scripts/cross-arm64.sh
+check: test robustness hardening valgrind asan static fuzz package-test cross
+
+# Cross builds in build-<arch>: the unit tests and the tool run under
+# qemu-user. `make cross` does every board architecture, `make cross
+# ARCH=armhf` (or `make armhf`) one.
+cross:
+	$(foreach a,$(or $(ARCH),$(CROSS_ARCHES)),JOBS=$(JOBS) bash scripts/cross.sh $(a) &&) true
+
+arm64 armhf:
+	JOBS=$(JOBS) bash scripts/cross.sh $@
 
 install: build
 	cmake --install $(BUILD_DIR)

@@ -1,7 +1,19 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing qorid need, if any
-# are missing. Needs root (or sudo) only when something is missing.
+# are missing, and the packages named as arguments. Needs root (or sudo)
+# only when something is missing.
+#
+#   install-deps.sh [--arch ARCH] [PACKAGE...]
+#
+# --arch ARCH adds ARCH to dpkg's foreign architectures first, so that
+# PACKAGE:ARCH can be installed (cross builds).
 set -euo pipefail
+
+foreign=
+if [ "${1:-}" = --arch ]; then
+  foreign=${2:?--arch needs an architecture}
+  shift 2
+fi
 
 packages=(
   cmake g++ make pkg-config   # the build
@@ -27,6 +39,11 @@ sudo=
 if [ "$(id -u)" -ne 0 ]; then
   command -v sudo >/dev/null || { echo "run as root to install: ${missing[*]}" >&2; exit 1; }
   sudo=sudo
+fi
+if [ -n "$foreign" ] && [ "$foreign" != "$(dpkg --print-architecture)" ] &&
+  ! dpkg --print-foreign-architectures | grep -qx "$foreign"; then
+  echo "Adding the $foreign architecture to dpkg"
+  $sudo dpkg --add-architecture "$foreign"
 fi
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq

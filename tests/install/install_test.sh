@@ -15,9 +15,13 @@ cmake --install "$BUILD_DIR" --prefix "$prefix" >/dev/null || bad "install to pr
 libdir=$(cd "$prefix" && ls -d lib*/libqorid.so.1 | xargs dirname | head -n 1)
 for f in bin/qorid "$libdir/libqorid.so.1" "$libdir/libnolt.so.0" "$libdir/libqorid.so" \
   include/qorid/qorid.h include/nolt/nolt.h "$libdir/cmake/qorid/qoridConfig.cmake" \
-  "$libdir/cmake/qorid/qoridConfigVersion.cmake" "$libdir/pkgconfig/qorid.pc" etc/qorid.conf; do
+  "$libdir/cmake/qorid/qoridConfigVersion.cmake" "$libdir/pkgconfig/qorid.pc" share/doc/qorid/examples/qorid.conf \
+  share/man/man1/qorid-dump.1.gz; do
   expect_file "$prefix/$f"
 done
+# qorid reads /etc/qorid.conf only: a prefix install writes no copy it would
+# never read.
+[ ! -e "$prefix/etc/qorid.conf" ] && ok || bad "a prefix install wrote etc/qorid.conf"
 "$prefix/bin/qorid" --help >/dev/null && ok || bad "installed qorid runs"
 
 DESTDIR=$WORK/stage cmake --install "$BUILD_DIR" >/dev/null || bad "install to DESTDIR"

@@ -1,82 +1,165 @@
-# Installs the three Debian packages into a throwaway copy of this machine's
-# root (an overlay in a private mount namespace: the host is never written),
-# runs the packaged tool, builds a consumer against libqorid-dev with CMake
-# and with pkg-config, then removes and purges the packages and checks that
-# nothing is left. Also runs lintian on the packages.
-# usage: bash package_test.sh PACKAGE_DIR
+#!/usr/bin/env bash
+# The Debian packages in dist/<arch>/, proven the way an integrator uses them:
+#
+#   package_test.sh [ARCH...]   this machine's architecture, then each ARCH
+#
+# 1. lintian on every package: no error and no warning.
+# 2. Each architecture's packages installed with apt (dependencies from the
+#    archive) on a fresh minbase debootstrap root of that architecture;
+#    foreign ones run under qemu-user through binfmt_misc. On every root the
+#    board fixtures in BOARDS are run, with /proc a plain folder holding the
+#    board's files: the output must be the expected one, and --exec env must
+#    give the same parameters on every architecture. On this machine's root
+#    also the man pages, a consumer built with find_package(qorid) and with
+#    pkg-config, remove (the conffile stays) and purge (nothing is left).
+# 3. This machine's packages built a second time in another folder: the .deb
+#    files must be the same, byte for byte.
+#
+# Needs root, debootstrap, qemu-user-static and the network to Debian's
+# archive; a missing one is a failure, never a skip.
 set -u
-PACKAGES=$(realpath "${1:?directory holding the .deb files}")
-SRC=$(cd "$(dirname "$0")/.." && pwd)
-passed=0 failed=0
+SRC=$(cd "$(dirname "$0")/../.." && pwd)
+source "$SRC/tests/support/checks.sh"
+source "$SRC/scripts/debian-root.sh"
+HOST=$(dpkg --print-architecture)
+ARCHES=("$HOST" "$@")
+BOARDS=(dt-board arm-hardware)
+PACKAGES=(libqorid1 libnolt0 libqorid-dev libnolt-dev qorid)
+WORK=$ROOTS/test
+mkdir -p "$WORK"
 
-if [ "$(id -u)" -ne 0 ] || ! unshare --mount --fork true 2>/dev/null; then
-  echo "SKIP: needs root and mount namespaces"; exit 77
-fi
-debs=("$PACKAGES"/libqorid1_*.deb "$PACKAGES"/qorid_*.deb "$PACKAGES"/libqorid-dev_*.deb)
-for d in "${debs[@]}"; do
-  [ -f "$d" ] || { echo "FAIL: missing $d"; exit 1; }
+[ "$(id -u)" -eq 0 ] || { echo "FAIL: the package test needs root"; exit 1; }
+
+# ok NAME COMMAND...: COMMAND succeeds; its last lines are shown otherwise.
+ok() {
+  local name=$1
+  shift
+  if "$@" >"$WORK/out" 2>&1; then pass; else
+    fail "$name"; tail -n 20 "$WORK/out" | sed 's/^/    /' >&2
+  fi
+}
+
+triplet() {
+  case $1 in
+    amd64) echo x86_64-linux-gnu ;;
+    arm64) echo aarch64-linux-gnu ;;
+    armhf) echo arm-linux-gnueabihf ;;
+    i386) echo i386-linux-gnu ;;
+  esac
+}
+
+# --- 1. the packages themselves ---------------------------------------------
+for arch in "${ARCHES[@]}"; do
+  dist=$SRC/dist/$arch
+  for p in "${PACKAGES[@]}"; do
+    deb=$(ls "$dist/${p}_"*"_$arch.deb" 2>/dev/null | head -n 1)
+    if [ -z "$deb" ]; then
+      fail "$arch: no $p package in $dist (make package ARCH=$arch)"
+      continue
+    fi
+    check "$arch: $p architecture" "$arch" "$(dpkg-deb -f "$deb" Architecture)"
+  done
+  check "$arch: libraries in the multiarch folder" "2" \
+    "$(dpkg-deb -c "$dist"/lib*[0-9]_*_"$arch".deb | grep -cE "/usr/lib/$(triplet "$arch")/lib(qorid\.so\.1|nolt\.so\.0) ")"
+  ok "$arch: lintian finds no error or warning" \
+    lintian --fail-on error,warning --no-tag-display-limit "$dist"/*.deb
+done
+[ "$failed" -eq 0 ] || finish
+
+# --- 2. fresh roots ---------------------------------------------------------
+# in_board ROOT ARCH BOARD COMMAND...: COMMAND chrooted into ROOT as the
+# board: its files under /proc (a plain folder) and /etc, its network
+# interfaces in a namespace of its own. On an x86_64 machine the board
+# fixture's setarch personality keeps the PC identity out of the way.
+in_board() {
+  local root=$1 arch=$2 board=$SRC/tests/fixtures/boards/$3 personality=
+  shift 3
+  [ -d "$root/usr/bin" ] || { echo "in_board: $root is no root" >&2; return 1; }
+  rm -rf "$root/proc" "$root/etc/known_qor_ids"
+  mkdir "$root/proc"
+  cp -a "$board/root/." "$root/"
+  if [ "$arch" = "$HOST" ] && [ -f "$board/arch" ]; then personality=$(cat "$board/arch"); fi
+  unshare --mount --net --fork -- bash -c '
+    set -e
+    root=$1 net=$2 personality=$3; shift 3
+    ip link set lo up
+    if [ -f "$net" ]; then bash -e "$net"; fi
+    if [ -n "$personality" ]; then exec setarch "$personality" chroot "$root" "$@"; fi
+    exec chroot "$root" "$@"
+  ' in_board "$root" "$board/net" "$personality" "$@"
+}
+
+for arch in "${ARCHES[@]}"; do
+  root=$WORK/$arch
+  echo "== $arch: fresh root, packages installed with apt"
+  start=$SECONDS
+  fresh_root "$arch" "$root"
+  mkdir -p "$root/tmp/debs"
+  for p in "${PACKAGES[@]}"; do cp "$SRC/dist/$arch/${p}_"*"_$arch.deb" "$root/tmp/debs/"; done
+  extra=()
+  # The consumer's compiler and CMake, and man, on this machine's root.
+  [ "$arch" = "$HOST" ] && extra=(g++ cmake make man-db)
+  ok "$arch: apt-get update" in_root "$root" apt-get update -qq
+  ok "$arch: apt-get install the packages" in_root "$root" \
+    apt-get install -y -qq --no-install-recommends /tmp/debs/*.deb "${extra[@]}"
+  for p in "${PACKAGES[@]}"; do
+    check "$arch: $p installed" "install ok installed" \
+      "$(in_root "$root" dpkg-query -W -f='${Status}' "$p:$arch" 2>/dev/null)"
+  done
+  ok "$arch: qorid -v" in_root "$root" sh -c 'qorid -v | grep -Eqx -- "-?[0-9]+ - .+"'
+  ok "$arch: qorid --list" in_root "$root" qorid --list
+
+  for board in "${BOARDS[@]}"; do
+    expected=$SRC/tests/fixtures/boards/$board/expected
+    out=$WORK/$arch.$board
+    in_board "$root" "$arch" "$board" qorid >"$out.number" 2>"$out.err"
+    check "$arch $board: number" "$(cat "$expected/number")" "$(cat "$out.number")"
+    in_board "$root" "$arch" "$board" qorid --verbose >"$out.verbose" 2>>"$out.err"
+    check "$arch $board: verbose" "$(cat "$expected/verbose")" "$(cat "$out.verbose")"
+    # The walk follows the directory's order: the list is compared as a set.
+    in_board "$root" "$arch" "$board" qorid --list >"$out.list" 2>>"$out.err"
+    check "$arch $board: list" "$(sort "$expected/list" | od -c)" "$(sort "$out.list" | od -c)"
+    in_board "$root" "$arch" "$board" qorid --exec env >"$out.env" 2>>"$out.err"
+    grep '^QOR_' "$out.env" | sort >"$out.qor"
+    [ -s "$out.qor" ] && pass || fail "$arch $board: --exec env shows no QOR_ variable"
+    check "$arch $board: --exec env as on $HOST" "$(cat "$WORK/$HOST.$board.qor")" "$(cat "$out.qor")"
+    check "$arch $board: nothing on standard error" "" "$(cat "$out.err")"
+  done
+  echo "   $arch took $((SECONDS - start)) s"
 done
 
-if lintian --fail-on error --suppress-tags maintainer-script-empty "${debs[@]}" >"$PACKAGES/lintian.log" 2>&1; then
-  passed=$((passed + 1))
-else
-  failed=$((failed + 1)); echo "FAIL: lintian reports errors:"; cat "$PACKAGES/lintian.log"
-fi
-
-# The steps inside the throwaway root. Each check prints "ok NAME" or
-# "not ok NAME"; the outer script counts them.
-inside=$(cat <<'INSIDE'
-set -u
-check() { if eval "$2" >/tmp/check.out 2>&1; then echo "ok $1"; else echo "not ok $1"; sed 's/^/    /' /tmp/check.out; fi; }
-cd /tmp/pkgtest
-check "install the three packages" "dpkg -i debs/*.deb"
-for p in libqorid1 qorid libqorid-dev; do
-  check "$p is installed" "dpkg-query -W -f='\${Status}' $p | grep -qx 'install ok installed'"
+# This machine's root: documentation, building against the packages, and
+# taking them away again.
+root=$WORK/$HOST
+for page in qorid qorid-dump known_qor_ids; do
+  ok "man $page" in_root "$root" sh -c "man $page | grep -q ."
 done
-check "the libraries are registered" "ldconfig -p | grep -q 'libqorid.so.1 ' && ldconfig -p | grep -q 'libnolt.so.0 '"
-check "/etc/qorid.conf is a conffile" "dpkg-query -W -f='\${Conffiles}' qorid | grep -q '/etc/qorid.conf '"
-check "the packaged qorid prints the help" "/usr/bin/qorid --help | grep -q '^--list -l'"
-check "the packaged qorid prints a board" "/usr/bin/qorid --verbose | grep -Eq '^-?[0-9]+ - '"
-check "qorid-dump is installed and runs" "/usr/bin/qorid-dump -h | grep -qi usage"
-check "the man pages are installed" "test -s /usr/share/man/man1/qorid.1.gz && test -s /usr/share/man/man5/known_qor_ids.5.gz"
-check "the completion is installed" "test -s /usr/share/bash-completion/completions/qorid"
-check "find_package(qorid) consumer builds" \
-  "cmake -S consumer -B build-cmake >/dev/null && cmake --build build-cmake >/dev/null"
-check "find_package(qorid) consumer runs" "./build-cmake/consumer | grep -Eq '^-?[0-9]+ - '"
-check "pkg-config consumer builds" \
-  "g++ -std=c++17 consumer/main.cpp -o pc-consumer \$(pkg-config --cflags --libs qorid)"
-check "pkg-config consumer runs" "./pc-consumer | grep -Eq '^-?[0-9]+ - '"
-dpkg-query -L libqorid1 qorid libqorid-dev | sort -u >files.txt
-check "remove" "dpkg -r libqorid-dev qorid libqorid1"
-check "the conffile stays after remove" "test -f /etc/qorid.conf"
-check "the libraries are gone from the cache" "! ldconfig -p | grep -q libqorid"
-check "purge" "dpkg -P libqorid-dev qorid libqorid1"
-check "the conffile is gone after purge" "test ! -e /etc/qorid.conf"
-check "no package file is left" \
-  "! while read -r f; do [ -f \"\$f\" ] || [ -L \"\$f\" ] && echo \"left: \$f\"; done <files.txt | grep ."
-check "dpkg knows none of them" "! dpkg-query -W libqorid1 qorid libqorid-dev 2>/dev/null | grep -q ."
-INSIDE
-)
+cp -r "$SRC/tests/install/consumer" "$root/tmp/consumer"
+ok "find_package(qorid) consumer builds" in_root "$root" sh -c \
+  'cmake -S /tmp/consumer -B /tmp/build-cmake && cmake --build /tmp/build-cmake'
+ok "find_package(qorid) consumer runs" in_root "$root" sh -c \
+  '/tmp/build-cmake/consumer | grep -Eqx -- "-?[0-9]+ - .+"'
+ok "pkg-config consumer builds" in_root "$root" sh -c \
+  'g++ -std=c++17 /tmp/consumer/main.cpp -o /tmp/pc-consumer $(pkg-config --cflags --libs qorid)'
+ok "pkg-config consumer runs" in_root "$root" sh -c '/tmp/pc-consumer | grep -Eqx -- "-?[0-9]+ - .+"'
+in_root "$root" dpkg-query -L "${PACKAGES[@]}" | sort -u >"$WORK/files"
+ok "apt-get remove" in_root "$root" apt-get remove -y -qq "${PACKAGES[@]}"
+ok "the conffile stays after remove" test -f "$root/etc/qorid.conf"
+ok "apt-get purge" in_root "$root" apt-get purge -y -qq "${PACKAGES[@]}"
+ok "the conffile is gone after purge" test ! -e "$root/etc/qorid.conf"
+left=$(while read -r f; do
+  { [ -f "$root$f" ] || [ -L "$root$f" ]; } && echo "$f"
+done <"$WORK/files")
+check "no file of the packages is left after purge" "" "$left"
+check "dpkg knows none of the packages" "" \
+  "$(in_root "$root" dpkg-query -W -f='${Package} ${Status}\n' "${PACKAGES[@]}" 2>/dev/null | grep -v ' not-installed$')"
 
-out=$(unshare --mount --fork -- bash -c '
-  set -e
-  packages=$1 src=$2 inside=$3
-  mount --make-rprivate /
-  top=$(mktemp -d)
-  mount -t tmpfs tmpfs "$top"
-  mkdir "$top/upper" "$top/work" "$top/root"
-  mount -t overlay overlay -o "lowerdir=/,upperdir=$top/upper,workdir=$top/work" "$top/root"
-  mount -t proc proc "$top/root/proc"
-  mount --rbind /dev "$top/root/dev"
-  mkdir -p "$top/root/tmp/pkgtest/debs"
-  cp "$packages"/*.deb "$top/root/tmp/pkgtest/debs/"
-  cp -r "$src/install/consumer" "$top/root/tmp/pkgtest/consumer"
-  exec chroot "$top/root" bash -c "$inside"
-' pkgtest "$PACKAGES" "$SRC" "$inside" 2>&1)
-echo "$out" | grep -v '^ok ' || true
-passed=$((passed + $(grep -c '^ok ' <<<"$out")))
-failed=$((failed + $(grep -c '^not ok ' <<<"$out")))
-[ "$(grep -c '^ok \|^not ok ' <<<"$out")" -ge 20 ] || { failed=$((failed + 1)); echo "FAIL: the checks did not all run"; }
+# --- 3. reproducible --------------------------------------------------------
+echo "== $HOST: the packages built again in another folder"
+ok "second build" env JOBS="${JOBS:-2}" bash "$SRC/scripts/build-package.sh" "$HOST" \
+  "$SRC/build-deb/$HOST-again" "$WORK/again"
+for deb in "$SRC/dist/$HOST"/*.deb; do
+  ok "reproducible: $(basename "$deb")" cmp "$deb" "$WORK/again/$(basename "$deb")"
+done
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish
