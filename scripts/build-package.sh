@@ -52,7 +52,7 @@ if [ "$ARCH" = "$HOST" ]; then
   exit 0
 fi
 
-bash scripts/install-deps.sh debootstrap qemu-user-static
+bash scripts/install-deps.sh debootstrap
 # shellcheck source=debian-root.sh
 source scripts/debian-root.sh
 broot=$ROOTS/build-$HOST

@@ -165,4 +165,6 @@ for deb in "$SRC/dist/$HOST"/*.deb; do
   ok "reproducible: $(basename "$deb")" cmp "$deb" "$WORK/again/$(basename "$deb")"
 done
 
+# The roots stay for a look when something failed.
+[ "$failed" -ne 0 ] || rm -rf "$WORK"
 finish
