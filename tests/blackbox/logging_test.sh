@@ -36,6 +36,16 @@ check "arm board output" "2 - Tessaron QVK" "$(cat "$WORK/out")"
 check "nothing on standard error" "" "$(cat "$WORK/err")"
 check_file "arm board log" "$(expected_log "$FIXTURES/expected/arm-hardware.log")" "$root/tmp/qorid.log"
 
+# Standard input and output closed from the start: the files opened for
+# logging take neither descriptor (nor the board number with descriptor 1);
+# the lost output is reported.
+rm "$root/tmp/qorid.log"
+in_sandbox "$root" linux32 -- "$QORID" --verbose <&- >&- 2>"$WORK/err"
+check "output closed: status" 1 $?
+check "output closed: said" "qorid: write error: Bad file descriptor" "$(cat "$WORK/err")"
+check_file "output closed: the log holds the log only" \
+  "$(expected_log "$FIXTURES/expected/arm-hardware.log")" "$root/tmp/qorid.log"
+
 # An unknown board: the whole determination and its ERROR report, twice.
 root=$(new_root unknown "$FIXTURES/boards/unidentifiable")
 debug_to_file "$root"
