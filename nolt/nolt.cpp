@@ -2,6 +2,7 @@
 
 #include <log4cpp/Appender.hh>
 #include <log4cpp/Category.hh>
+#include <log4cpp/FileAppender.hh>
 #include <log4cpp/Layout.hh>
 #include <log4cpp/LoggingEvent.hh>
 #include <log4cpp/NDC.hh>
@@ -9,6 +10,7 @@
 #include <log4cpp/Priority.hh>
 #include <log4cpp/PropertyConfigurator.hh>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -76,6 +78,59 @@ void configureDefault() {
 size_t levelsOf(const std::string& categoryName) {
   return static_cast<size_t>(std::count(categoryName.begin(), categoryName.end(), '.')) + 1;
 }
+
+// --- descriptors ------------------------------------------------------------
+
+void keepFromExec(int fd) {
+  const int flags = ::fcntl(fd, F_GETFD);
+  if (flags >= 0 && (flags & FD_CLOEXEC) == 0) {
+    (void)::fcntl(fd, F_SETFD, flags | FD_CLOEXEC);
+  }
+}
+
+// The open descriptors, in order. log4cpp opens its files without
+// close-on-exec and does not say which: what is open after configuring and
+// was not before is what it opened.
+std::vector<int> openDescriptors() {
+  std::vector<int> fds;
+  if (DIR* dir = ::opendir("/proc/self/fd")) {
+    const int own = ::dirfd(dir);
+    while (const struct dirent* entry = ::readdir(dir)) {
+      char* end = nullptr;
+      const long fd = std::strtol(entry->d_name, &end, 10);
+      if (end != entry->d_name && *end == '\0' && fd != own) {
+        fds.push_back(static_cast<int>(fd));
+      }
+    }
+    ::closedir(dir);
+  } else {
+    // Without /proc: as many as a process of this kind ever holds.
+    for (int fd = 0; fd < 1024; ++fd) {
+      if (::fcntl(fd, F_GETFD) != -1) {
+        fds.push_back(fd);
+      }
+    }
+  }
+  std::sort(fds.begin(), fds.end());
+  return fds;
+}
+
+void keepNewFromExec(const std::vector<int>& before) {
+  for (const int fd : openDescriptors()) {
+    if (!std::binary_search(before.begin(), before.end(), fd)) {
+      keepFromExec(fd);
+    }
+  }
+}
+
+// The descriptor of a file appender, which log4cpp keeps to itself: a
+// rolling appender reopens its file while logging, again without
+// close-on-exec.
+struct FileAppenderAccess : log4cpp::FileAppender {
+  static int fd(const log4cpp::FileAppender& appender) {
+    return appender.*(&FileAppenderAccess::_fd);
+  }
+};
 
 class Descriptor {
  public:
@@ -301,6 +356,7 @@ Outcome configureFrom(const std::string& text, std::string& reason) {
     }
     written += n > 0 ? static_cast<size_t>(n) : 0;
   }
+  const std::vector<int> before = openDescriptors();
   Outcome outcome = Outcome::kConfigured;
   try {
     log4cpp::PropertyConfigurator::configure("/proc/self/fd/" + std::to_string(memory.fd()));
@@ -311,6 +367,8 @@ Outcome configureFrom(const std::string& text, std::string& reason) {
     reason = "unknown error";
     outcome = Outcome::kRefused;
   }
+  // Also after a failure: appenders made before it may stay open.
+  keepNewFromExec(before);
   return outcome;
 }
 
@@ -368,6 +426,9 @@ void logv(log4cpp::Category* category, log4cpp::Priority::Value priority,
           appender->doAppend(event);
         } catch (...) {
           // This appender loses the line; the others still get it.
+        }
+        if (const auto* file = dynamic_cast<const log4cpp::FileAppender*>(appender)) {
+          keepFromExec(FileAppenderAccess::fd(*file));
         }
       }
     }

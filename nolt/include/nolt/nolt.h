@@ -29,6 +29,11 @@ class NOLT_EXPORT cNolt {
   //   - a category name has at most 32 levels (31 dots);
   //   - a width in a ConversionPattern ("%-20m", "%.30m") is at most 1024.
   //
+  // Every descriptor that the configuration opens (log files, sockets) is
+  // close-on-exec, also a log file reopened later: programs that this one
+  // runs do not inherit them. Descriptors the process had before are left
+  // as they are.
+  //
   // A second call replaces the first configuration as a whole: appenders
   // of the first are removed (and their files closed) before anything else.
   static void init(const char* path);
