@@ -27,6 +27,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -95,6 +96,8 @@ std::vector<int> openDescriptors() {
   std::vector<int> fds;
   if (DIR* dir = ::opendir("/proc/self/fd")) {
     const int own = ::dirfd(dir);
+    // readdir is safe on a stream of one's own; readdir_r is deprecated.
+    // cppcheck-suppress readdirCalled
     while (const struct dirent* entry = ::readdir(dir)) {
       char* end = nullptr;
       const long fd = std::strtol(entry->d_name, &end, 10);
@@ -152,6 +155,14 @@ class Descriptor {
 
 enum class Outcome { kAbsent, kConfigured, kRefused };
 
+// What became of a configuration, and why when it was refused.
+struct Verdict {
+  Outcome outcome = Outcome::kConfigured;
+  std::string reason;
+};
+
+Verdict refused(std::string reason) { return {Outcome::kRefused, std::move(reason)}; }
+
 const char* kindOf(mode_t mode) {
   if (S_ISDIR(mode)) {
     return "a directory, not a regular file";
@@ -167,23 +178,20 @@ const char* kindOf(mode_t mode) {
 
 // Opening never waits (a FIFO would, for a writer), and only a regular file
 // is read, up to one byte past the limit to tell that it is too large.
-Outcome readConfiguration(const char* path, std::string& text, std::string& reason) {
+Verdict readConfiguration(const char* path, std::string& text) {
   const Descriptor file(::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
   if (file.fd() < 0) {
     if (errno == ENOENT) {
-      return Outcome::kAbsent;
+      return {Outcome::kAbsent, {}};
     }
-    reason = std::strerror(errno);
-    return Outcome::kRefused;
+    return refused(std::strerror(errno));
   }
   struct stat st;
   if (::fstat(file.fd(), &st) != 0) {
-    reason = std::strerror(errno);
-    return Outcome::kRefused;
+    return refused(std::strerror(errno));
   }
   if (!S_ISREG(st.st_mode)) {
-    reason = kindOf(st.st_mode);
-    return Outcome::kRefused;
+    return refused(kindOf(st.st_mode));
   }
   text.resize(kMaxFileSize + 1);
   size_t got = 0;
@@ -193,8 +201,7 @@ Outcome readConfiguration(const char* path, std::string& text, std::string& reas
       continue;
     }
     if (n < 0) {
-      reason = std::strerror(errno);
-      return Outcome::kRefused;
+      return refused(std::strerror(errno));
     }
     if (n == 0) {
       break;
@@ -203,10 +210,9 @@ Outcome readConfiguration(const char* path, std::string& text, std::string& reas
   }
   text.resize(got);
   if (got > kMaxFileSize) {
-    reason = "larger than " + std::to_string(kMaxFileSize) + " bytes";
-    return Outcome::kRefused;
+    return refused("larger than " + std::to_string(kMaxFileSize) + " bytes");
   }
-  return Outcome::kConfigured;
+  return {};
 }
 
 std::string trimmed(const std::string& text) {
@@ -233,13 +239,13 @@ bool substituted(const std::string& value, const std::map<std::string, std::stri
   for (;;) {
     const std::string::size_type open = value.find("${", left);
     if (open == std::string::npos) {
-      result.append(value, left, std::string::npos);
+      result.append(value, left);
       break;
     }
     result.append(value, left, open - left);
     const std::string::size_type close = value.find('}', open + 2);
     if (close == std::string::npos) {
-      result.append(value, open, std::string::npos);
+      result.append(value, open);
       break;
     }
     const std::string name = value.substr(open + 2, close - open - 2);
@@ -342,47 +348,43 @@ std::string problemOf(const std::string& text) {
 // log4cpp reads its configuration from a path. It is given one that leads
 // to the checked bytes in memory, so that it reads what was checked and
 // not whatever the file holds by then.
-Outcome configureFrom(const std::string& text, std::string& reason) {
+Verdict configureFrom(const std::string& text) {
   const Descriptor memory(::memfd_create("nolt-configuration", MFD_CLOEXEC));
   if (memory.fd() < 0) {
-    reason = std::string("cannot hold it in memory: ") + std::strerror(errno);
-    return Outcome::kRefused;
+    return refused(std::string("cannot hold it in memory: ") + std::strerror(errno));
   }
   for (size_t written = 0; written < text.size();) {
     const ssize_t n = ::write(memory.fd(), text.data() + written, text.size() - written);
     if (n < 0 && errno != EINTR) {
-      reason = std::string("cannot hold it in memory: ") + std::strerror(errno);
-      return Outcome::kRefused;
+      return refused(std::string("cannot hold it in memory: ") + std::strerror(errno));
     }
     written += n > 0 ? static_cast<size_t>(n) : 0;
   }
   const std::vector<int> before = openDescriptors();
-  Outcome outcome = Outcome::kConfigured;
+  Verdict verdict;
   try {
     log4cpp::PropertyConfigurator::configure("/proc/self/fd/" + std::to_string(memory.fd()));
   } catch (const std::exception& e) {
-    reason = e.what();
-    outcome = Outcome::kRefused;
+    verdict = refused(e.what());
   } catch (...) {
-    reason = "unknown error";
-    outcome = Outcome::kRefused;
+    verdict = refused("unknown error");
   }
   // Also after a failure: appenders made before it may stay open.
   keepNewFromExec(before);
-  return outcome;
+  return verdict;
 }
 
-Outcome configure(const char* path, std::string& reason) {
+Verdict configure(const char* path) {
   std::string text;
-  const Outcome outcome = readConfiguration(path, text, reason);
-  if (outcome != Outcome::kConfigured) {
-    return outcome;
+  Verdict read = readConfiguration(path, text);
+  if (read.outcome != Outcome::kConfigured) {
+    return read;
   }
-  reason = problemOf(text);
-  if (!reason.empty()) {
-    return Outcome::kRefused;
+  std::string problem = problemOf(text);
+  if (!problem.empty()) {
+    return refused(std::move(problem));
   }
-  return configureFrom(text, reason);
+  return configureFrom(text);
 }
 
 // --- logging -------------------------------------------------------------------
@@ -397,10 +399,10 @@ std::string formatted(const char* format, va_list args) {
     return {};
   }
   if (static_cast<size_t>(length) < sizeof small) {
-    return std::string(small, static_cast<size_t>(length));
+    return {small, static_cast<size_t>(length)};
   }
   std::string text(static_cast<size_t>(length) + 1, '\0');
-  (void)std::vsnprintf(&text[0], text.size(), format, args);
+  (void)std::vsnprintf(text.data(), text.size(), format, args);
   text.resize(static_cast<size_t>(length));
   return text;
 }
@@ -445,13 +447,13 @@ void cNolt::init(const char* path) {
     // one's appenders (a second stderr appender) would stay.
     resetCategories();
     if (path != nullptr) {
-      std::string reason;
-      switch (configure(path, reason)) {
+      const Verdict verdict = configure(path);
+      switch (verdict.outcome) {
         case Outcome::kConfigured:
           return;
         case Outcome::kRefused:
           (void)std::fprintf(stderr, "nolt: ignoring logging configuration %s: %s\n", path,
-                             reason.c_str());
+                             verdict.reason.c_str());
           resetCategories();
           break;
         case Outcome::kAbsent:
