@@ -158,8 +158,10 @@ class CheckedOutput::Buffer : public std::streambuf {
     }
     while (mError == 0 && next < end) {
       const ssize_t n = ::write(STDOUT_FILENO, next, static_cast<size_t>(end - next));
-      if (n >= 0) {
+      if (n > 0) {
         next += n;
+      } else if (n == 0) {
+        mError = EIO;  // no progress and no reason: not to be tried for ever
       } else if (errno != EINTR) {
         mError = errno;
       }
