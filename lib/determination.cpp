@@ -5,7 +5,6 @@
 
 #include <sys/utsname.h>
 
-#include <sstream>
 #include <string>
 
 namespace {
@@ -50,10 +49,10 @@ bool QorIdentifier::determineIdentity() {
   {
     qorid::TextFile boardId(qorid::sys::boardIdPath());
     if (boardId.isOpen()) {
-      // Formatted extraction: letters store 0, an empty file stores nothing,
-      // a number out of range stores the nearest limit.
-      std::istringstream text(boardId.readRest());
-      text >> mHardwareNumber;
+      // Formatted extraction, read as it goes: a boardid that never ends
+      // (a link to /dev/zero, a FIFO fed without end) costs no more memory
+      // than a short one.
+      boardId.readInt(mHardwareNumber);
       mIdentityDetermined = true;
     } else {
       tryLog("Could not open /proc/device-tree/morvane/boardid ");

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 
 namespace qorid {
 namespace {
@@ -82,12 +83,50 @@ bool TextFile::readLine(std::string& line) {
   return false;
 }
 
-std::string TextFile::readRest() {
-  while (fill()) {
+int TextFile::peek() {
+  if (mPos == mBuffer.size() && !fill()) {
+    return -1;
   }
-  std::string rest = mBuffer.substr(mPos);
-  mPos = mBuffer.size();
-  return rest;
+  return static_cast<unsigned char>(mBuffer[mPos]);
+}
+
+bool TextFile::readInt(int& value) {
+  // The classic locale's white space, which the stream would skip.
+  auto isSpace = [](int c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+  int c = peek();
+  while (c != -1 && isSpace(c)) {
+    ++mPos;
+    c = peek();
+  }
+  if (c == -1) {
+    return false;
+  }
+  const bool negative = c == '-';
+  if (c == '-' || c == '+') {
+    ++mPos;
+    c = peek();
+  }
+  // Past the limit the digits still have to be read, but only the fact
+  // that the number is out of range is kept.
+  const long long limit = negative ? -static_cast<long long>(INT_MIN) : INT_MAX;
+  long long magnitude = 0;
+  bool digits = false;
+  while (c >= '0' && c <= '9') {
+    digits = true;
+    if (magnitude <= limit) {
+      magnitude = magnitude * 10 + (c - '0');
+    }
+    ++mPos;
+    c = peek();
+  }
+  if (!digits) {
+    value = 0;
+  } else if (magnitude > limit) {
+    value = negative ? INT_MIN : INT_MAX;
+  } else {
+    value = static_cast<int>(negative ? -magnitude : magnitude);
+  }
+  return true;
 }
 
 }  // namespace qorid

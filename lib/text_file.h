@@ -22,11 +22,17 @@ class TextFile {
   // included, kept); a last line without '\n' counts. Returns false, with
   // `line` empty, when nothing is left.
   bool readLine(std::string& line);
-  // Everything not read yet.
-  std::string readRest();
+  // Reads an int the way `stream >> value` reads one from a stream of the
+  // unread bytes: white space (" \t\n\v\f\r") skipped, an optional sign,
+  // then decimal digits up to the first other byte, which stays unread. No
+  // digit stores 0; a number out of range stores INT_MIN or INT_MAX. Returns
+  // false, with `value` untouched, when only white space is left. Memory
+  // stays within one chunk however long the white space or the digits run.
+  bool readInt(int& value);
 
  private:
   bool fill();  // reads more into mBuffer; false at end of file or error
+  int peek();   // the next unread byte (0-255), or -1 at the end
 
   int mFd;
   // The size a regular file reports, or -1: reading that many bytes is the

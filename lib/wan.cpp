@@ -9,11 +9,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <climits>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -36,6 +38,10 @@ class RequestSocket {
 
 }  // namespace
 
+bool qorid::isLoopbackLabel(const std::string& name) {
+  return name == "lo" || name.compare(0, 3, "lo:") == 0;
+}
+
 std::string qorid::wanIdentifier(const char* address) {
   std::string id;
   for (int i = 0; i < 6; ++i) {
@@ -56,21 +62,30 @@ void QorIdentifier::search_wan() {
     std::perror("socket");
     return;
   }
-  char buffer[1024];
-  std::memset(buffer, 0, sizeof buffer);
+  // The kernel writes as many whole records as fit and says how much it
+  // wrote: when no room for one more record is left, the list may have been
+  // cut short, so ask again with twice the room.
+  std::vector<char> buffer(1024);
   struct ifconf list;
-  list.ifc_len = sizeof buffer;
-  list.ifc_buf = buffer;
-  if (::ioctl(sock.fd(), SIOCGIFCONF, &list) < 0) {
-    std::perror("ioctl(SIOCGIFCONF)");
-    return;
+  for (;;) {
+    list.ifc_len = static_cast<int>(buffer.size());
+    list.ifc_buf = buffer.data();
+    if (::ioctl(sock.fd(), SIOCGIFCONF, &list) < 0) {
+      std::perror("ioctl(SIOCGIFCONF)");
+      return;
+    }
+    if (static_cast<size_t>(list.ifc_len) + sizeof(struct ifreq) <= buffer.size() ||
+        buffer.size() > static_cast<size_t>(INT_MAX) / 2) {
+      break;
+    }
+    buffer.assign(buffer.size() * 2, '\0');
   }
   const size_t count = static_cast<size_t>(std::max(list.ifc_len, 0)) / sizeof(struct ifreq);
   for (size_t i = 0; i < count; ++i) {
     struct ifreq record;
-    std::memcpy(&record, buffer + i * sizeof record, sizeof record);
+    std::memcpy(&record, buffer.data() + i * sizeof record, sizeof record);
     const std::string name(record.ifr_name, strnlen(record.ifr_name, IFNAMSIZ));
-    if (name != "lo") {
+    if (!qorid::isLoopbackLabel(name)) {
       addParameter("QOR_WAN", name);
       return;
     }

@@ -12,6 +12,11 @@ namespace qorid {
 // were made this way, so the rule stays.
 std::string wanIdentifier(const char* address);
 
+// Whether an address label of the interface list names the loopback: "lo"
+// itself or one of its aliases, "lo:" and any label ("lo:1"). Other names
+// that begin with "lo" (lo0) are interfaces of their own.
+bool isLoopbackLabel(const std::string& name);
+
 }  // namespace qorid
 
 #endif  // QORID_LIB_WAN_H_

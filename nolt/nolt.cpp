@@ -1,28 +1,46 @@
 #include "nolt/nolt.h"
 
+#include <log4cpp/Appender.hh>
 #include <log4cpp/Category.hh>
-#include <log4cpp/OstreamAppender.hh>
+#include <log4cpp/FileAppender.hh>
 #include <log4cpp/Layout.hh>
 #include <log4cpp/LoggingEvent.hh>
+#include <log4cpp/NDC.hh>
+#include <log4cpp/OstreamAppender.hh>
 #include <log4cpp/Priority.hh>
 #include <log4cpp/PropertyConfigurator.hh>
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
 
-// Undo whatever a rejected configuration file left half done, so that the
-// default below is the only thing in force.
+// The limits of a configuration, as nolt.h states them.
+constexpr size_t kMaxFileSize = 65536;
+constexpr size_t kMaxLineLength = 4096;
+constexpr size_t kMaxCategoryLevels = 32;
+constexpr long kMaxPatternWidth = 1024;
+
+// Undo whatever a configuration left, so that the next one (or the
+// default) is the only thing in force. Owned appenders are deleted, which
+// closes their files.
 void resetCategories() {
   std::unique_ptr<std::vector<log4cpp::Category*>> all(
       log4cpp::Category::getCurrentCategories());
@@ -58,38 +76,389 @@ void configureDefault() {
   root.setPriority(log4cpp::Priority::ERROR);
 }
 
-bool fileExists(const char* path) {
-  struct stat st;
-  return ::stat(path, &st) == 0 || errno != ENOENT;
+size_t levelsOf(const std::string& categoryName) {
+  return static_cast<size_t>(std::count(categoryName.begin(), categoryName.end(), '.')) + 1;
 }
 
+// --- descriptors ------------------------------------------------------------
+
+void keepFromExec(int fd) {
+  const int flags = ::fcntl(fd, F_GETFD);
+  if (flags >= 0 && (flags & FD_CLOEXEC) == 0) {
+    (void)::fcntl(fd, F_SETFD, flags | FD_CLOEXEC);
+  }
+}
+
+// The open descriptors, in order. log4cpp opens its files without
+// close-on-exec and does not say which: what is open after configuring and
+// was not before is what it opened.
+std::vector<int> openDescriptors() {
+  std::vector<int> fds;
+  if (DIR* dir = ::opendir("/proc/self/fd")) {
+    const int own = ::dirfd(dir);
+    // readdir is safe on a stream of one's own; readdir_r is deprecated.
+    // cppcheck-suppress readdirCalled
+    while (const struct dirent* entry = ::readdir(dir)) {
+      char* end = nullptr;
+      const long fd = std::strtol(entry->d_name, &end, 10);
+      if (end != entry->d_name && *end == '\0' && fd != own) {
+        fds.push_back(static_cast<int>(fd));
+      }
+    }
+    ::closedir(dir);
+  } else {
+    // Without /proc: as many as a process of this kind ever holds.
+    for (int fd = 0; fd < 1024; ++fd) {
+      if (::fcntl(fd, F_GETFD) != -1) {
+        fds.push_back(fd);
+      }
+    }
+  }
+  std::sort(fds.begin(), fds.end());
+  return fds;
+}
+
+void keepNewFromExec(const std::vector<int>& before) {
+  for (const int fd : openDescriptors()) {
+    if (!std::binary_search(before.begin(), before.end(), fd)) {
+      keepFromExec(fd);
+    }
+  }
+}
+
+// The descriptor of a file appender, which log4cpp keeps to itself: a
+// rolling appender reopens its file while logging, again without
+// close-on-exec.
+struct FileAppenderAccess : log4cpp::FileAppender {
+  static int fd(const log4cpp::FileAppender& appender) {
+    return appender.*(&FileAppenderAccess::_fd);
+  }
+};
+
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : mFd(fd) {}
+  ~Descriptor() {
+    if (mFd >= 0) {
+      ::close(mFd);
+    }
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  [[nodiscard]] int fd() const { return mFd; }
+
+ private:
+  int mFd;
+};
+
+// --- reading and checking the configuration ----------------------------------
+
+enum class Outcome { kAbsent, kConfigured, kRefused };
+
+// What became of a configuration, and why when it was refused.
+struct Verdict {
+  Outcome outcome = Outcome::kConfigured;
+  std::string reason;
+};
+
+Verdict refused(std::string reason) { return {Outcome::kRefused, std::move(reason)}; }
+
+const char* kindOf(mode_t mode) {
+  if (S_ISDIR(mode)) {
+    return "a directory, not a regular file";
+  }
+  if (S_ISFIFO(mode)) {
+    return "a FIFO, not a regular file";
+  }
+  if (S_ISCHR(mode) || S_ISBLK(mode)) {
+    return "a device, not a regular file";
+  }
+  return "not a regular file";
+}
+
+// Opening never waits (a FIFO would, for a writer), and only a regular file
+// is read, up to one byte past the limit to tell that it is too large.
+Verdict readConfiguration(const char* path, std::string& text) {
+  const Descriptor file(::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+  if (file.fd() < 0) {
+    if (errno == ENOENT) {
+      return {Outcome::kAbsent, {}};
+    }
+    return refused(std::strerror(errno));
+  }
+  struct stat st;
+  if (::fstat(file.fd(), &st) != 0) {
+    return refused(std::strerror(errno));
+  }
+  if (!S_ISREG(st.st_mode)) {
+    return refused(kindOf(st.st_mode));
+  }
+  text.resize(kMaxFileSize + 1);
+  size_t got = 0;
+  while (got < text.size()) {
+    const ssize_t n = ::read(file.fd(), &text[got], text.size() - got);
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n < 0) {
+      return refused(std::strerror(errno));
+    }
+    if (n == 0) {
+      break;
+    }
+    got += static_cast<size_t>(n);
+  }
+  text.resize(got);
+  if (got > kMaxFileSize) {
+    return refused("larger than " + std::to_string(kMaxFileSize) + " bytes");
+  }
+  return {};
+}
+
+std::string trimmed(const std::string& text) {
+  const char* const blanks = " \t\r\n";
+  const std::string::size_type first = text.find_first_not_of(blanks);
+  if (first == std::string::npos) {
+    return {};
+  }
+  return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
+bool startsWith(const std::string& text, const char* prefix) {
+  return text.compare(0, std::strlen(prefix), prefix) == 0;
+}
+
+// A value with its ${NAME} variables substituted as log4cpp substitutes
+// them (the environment first, then the properties before it), for the
+// checks to see what log4cpp will use. False when it grows past the limit:
+// variables that name each other would double it line after line.
+bool substituted(const std::string& value, const std::map<std::string, std::string>& earlier,
+                 std::string& result) {
+  result.clear();
+  std::string::size_type left = 0;
+  for (;;) {
+    const std::string::size_type open = value.find("${", left);
+    if (open == std::string::npos) {
+      result.append(value, left);
+      break;
+    }
+    result.append(value, left, open - left);
+    const std::string::size_type close = value.find('}', open + 2);
+    if (close == std::string::npos) {
+      result.append(value, open);
+      break;
+    }
+    const std::string name = value.substr(open + 2, close - open - 2);
+    if (const char* environment = std::getenv(name.c_str())) {
+      result += environment;
+    } else if (const auto known = earlier.find(name); known != earlier.end()) {
+      result += known->second;
+    }
+    left = close + 1;
+    if (result.size() > kMaxLineLength) {
+      return false;
+    }
+  }
+  return result.size() <= kMaxLineLength;
+}
+
+// The widths of a ConversionPattern: "%-20m" pads to 20, "%.30m" cuts at
+// 30. log4cpp builds the padding for every line logged, so a width near
+// INT_MAX asks for gigabytes (or throws) on each one.
+bool widthsFit(const std::string& pattern) {
+  const std::string::size_type size = pattern.size();
+  for (std::string::size_type i = 0; i < size; ++i) {
+    if (pattern[i] != '%') {
+      continue;
+    }
+    if (++i < size && pattern[i] == '%') {
+      continue;  // a percent sign
+    }
+    if (i < size && pattern[i] == '-') {
+      ++i;
+    }
+    for (bool afterDot = false;; afterDot = true) {
+      long width = 0;
+      while (i < size && pattern[i] >= '0' && pattern[i] <= '9') {
+        width = std::min(width * 10 + (pattern[i] - '0'), kMaxPatternWidth + 1);
+        ++i;
+      }
+      if (width > kMaxPatternWidth) {
+        return false;
+      }
+      if (afterDot || i >= size || pattern[i] != '.') {
+        break;
+      }
+      ++i;
+    }
+  }
+  return true;
+}
+
+// What log4cpp would choke on, read line by line as log4cpp reads the
+// file: text from '#' on is a comment, a line without '=' is skipped, the
+// key and the value are trimmed and the key loses a leading "log4cpp." or
+// "log4j.". Returns the reason to refuse the text, empty when it may go on.
+std::string problemOf(const std::string& text) {
+  std::map<std::string, std::string> values;
+  size_t number = 0;
+  for (std::string::size_type start = 0; start < text.size();) {
+    std::string::size_type end = text.find('\n', start);
+    if (end == std::string::npos) {
+      end = text.size();
+    }
+    ++number;
+    const std::string at = "line " + std::to_string(number);
+    if (end - start > kMaxLineLength) {
+      return at + " is longer than " + std::to_string(kMaxLineLength) + " bytes";
+    }
+    const std::string line = text.substr(start, std::min(end, text.find('#', start)) - start);
+    start = end + 1;
+    const std::string::size_type equals = line.find('=');
+    if (equals == std::string::npos) {
+      continue;
+    }
+    std::string key = trimmed(line.substr(0, equals));
+    if (startsWith(key, "log4cpp.") || startsWith(key, "log4j.")) {
+      key.erase(0, key.find('.') + 1);
+    }
+    std::string value;
+    if (!substituted(trimmed(line.substr(equals + 1)), values, value)) {
+      return at + ": the value is longer than " + std::to_string(kMaxLineLength) +
+             " bytes with its variables substituted";
+    }
+    for (const char* prefix : {"category.", "additivity."}) {
+      if (startsWith(key, prefix) &&
+          levelsOf(key.substr(std::strlen(prefix))) > kMaxCategoryLevels) {
+        return at + ": a category name of more than " + std::to_string(kMaxCategoryLevels) +
+               " levels";
+      }
+    }
+    const std::string pattern = "ConversionPattern";
+    if (key.size() >= pattern.size() &&
+        key.compare(key.size() - pattern.size(), pattern.size(), pattern) == 0 &&
+        !widthsFit(value)) {
+      return at + ": a width over " + std::to_string(kMaxPatternWidth) + " in the pattern";
+    }
+    values.emplace(key, value);  // the first value of a key counts, as in log4cpp
+  }
+  return {};
+}
+
+// log4cpp reads its configuration from a path. It is given one that leads
+// to the checked bytes in memory, so that it reads what was checked and
+// not whatever the file holds by then.
+Verdict configureFrom(const std::string& text) {
+  const Descriptor memory(::memfd_create("nolt-configuration", MFD_CLOEXEC));
+  if (memory.fd() < 0) {
+    return refused(std::string("cannot hold it in memory: ") + std::strerror(errno));
+  }
+  for (size_t written = 0; written < text.size();) {
+    const ssize_t n = ::write(memory.fd(), text.data() + written, text.size() - written);
+    if (n < 0 && errno != EINTR) {
+      return refused(std::string("cannot hold it in memory: ") + std::strerror(errno));
+    }
+    written += n > 0 ? static_cast<size_t>(n) : 0;
+  }
+  const std::vector<int> before = openDescriptors();
+  Verdict verdict;
+  try {
+    log4cpp::PropertyConfigurator::configure("/proc/self/fd/" + std::to_string(memory.fd()));
+  } catch (const std::exception& e) {
+    verdict = refused(e.what());
+  } catch (...) {
+    verdict = refused("unknown error");
+  }
+  // Also after a failure: appenders made before it may stay open.
+  keepNewFromExec(before);
+  return verdict;
+}
+
+Verdict configure(const char* path) {
+  std::string text;
+  Verdict read = readConfiguration(path, text);
+  if (read.outcome != Outcome::kConfigured) {
+    return read;
+  }
+  std::string problem = problemOf(text);
+  if (!problem.empty()) {
+    return refused(std::move(problem));
+  }
+  return configureFrom(text);
+}
+
+// --- logging -------------------------------------------------------------------
+
+std::string formatted(const char* format, va_list args) {
+  va_list again;
+  va_copy(again, args);
+  char small[512];
+  const int length = std::vsnprintf(small, sizeof small, format, again);
+  va_end(again);
+  if (length < 0) {
+    return {};
+  }
+  if (static_cast<size_t>(length) < sizeof small) {
+    return {small, static_cast<size_t>(length)};
+  }
+  std::string text(static_cast<size_t>(length) + 1, '\0');
+  (void)std::vsnprintf(text.data(), text.size(), format, args);
+  text.resize(static_cast<size_t>(length));
+  return text;
+}
+
+// What log4cpp's own level methods do, with every exception caught: they
+// are declared not to throw, so an exception from a layout (a width that
+// cannot be allocated) ends the program inside them.
 void logv(log4cpp::Category* category, log4cpp::Priority::Value priority,
           const char* format, va_list args) {
   if (category == nullptr || format == nullptr) {
     return;
   }
-  // logva checks the priority before it formats anything.
-  category->logva(priority, format, args);
+  try {
+    if (!category->isPriorityEnabled(priority)) {
+      return;  // formatted only when it goes somewhere
+    }
+    const log4cpp::LoggingEvent event(category->getName(), formatted(format, args),
+                                      log4cpp::NDC::get(), priority);
+    for (log4cpp::Category* at = category; at != nullptr;
+         at = at->getAdditivity() ? at->getParent() : nullptr) {
+      for (log4cpp::Appender* appender : at->getAllAppenders()) {
+        try {
+          appender->doAppend(event);
+        } catch (...) {
+          // This appender loses the line; the others still get it.
+        }
+        if (const auto* file = dynamic_cast<const log4cpp::FileAppender*>(appender)) {
+          keepFromExec(FileAppenderAccess::fd(*file));
+        }
+      }
+    }
+  } catch (...) {
+    // Logging is optional: it must never stop the program.
+  }
 }
 
 }  // namespace
 
 void cNolt::init(const char* path) {
   try {
-    if (path != nullptr && fileExists(path)) {
-      try {
-        log4cpp::PropertyConfigurator::configure(path);
-        return;
-      } catch (const std::exception& e) {
-        (void)std::fprintf(
-            stderr, "nolt: ignoring logging configuration %s: %s\n", path,
-            e.what());
-      } catch (...) {
-        (void)std::fprintf(
-            stderr, "nolt: ignoring logging configuration %s: unknown error\n",
-            path);
+    // A second init starts from nothing, as the first: otherwise the first
+    // one's appenders (a second stderr appender) would stay.
+    resetCategories();
+    if (path != nullptr) {
+      const Verdict verdict = configure(path);
+      switch (verdict.outcome) {
+        case Outcome::kConfigured:
+          return;
+        case Outcome::kRefused:
+          (void)std::fprintf(stderr, "nolt: ignoring logging configuration %s: %s\n", path,
+                             verdict.reason.c_str());
+          resetCategories();
+          break;
+        case Outcome::kAbsent:
+          break;
       }
-      resetCategories();
     }
     configureDefault();
   } catch (...) {
@@ -99,7 +468,11 @@ void cNolt::init(const char* path) {
 
 cNolt::cNolt(const char* name) : mCategory(nullptr) {
   try {
-    mCategory = &log4cpp::Category::getInstance(name != nullptr ? name : "");
+    const std::string categoryName = name != nullptr ? name : "";
+    // log4cpp makes and walks a category's parents by recursion.
+    if (levelsOf(categoryName) <= kMaxCategoryLevels) {
+      mCategory = &log4cpp::Category::getInstance(categoryName);
+    }
   } catch (...) {
     mCategory = nullptr;
   }

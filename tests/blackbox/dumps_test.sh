@@ -252,6 +252,7 @@ roundtrip() {
   ln -s serial-number "$node/serial-link"
   ln -s ethernet "$node/ethernet-link"
   ln -s nowhere "$node/gone"
+  mkfifo "$node/pipe"
   cp "$SOURCE_DIR/etc/known_qor_ids" "$root/etc/known_qor_ids"
   cat "$board/net" - >"$WORK/roundtrip.net.sh" <<'NET'
 ip addr add 198.51.100.18/24 dev eth0 label eth0:1
@@ -287,6 +288,8 @@ NET
       cmp -s "$got/serial-link" "$got/serial-number" && echo yes)"
   check "round trip: a subnode met twice is copied once" 1 \
     "$(ls -d "$got/ethernet" "$got/ethernet-link" 2>/dev/null | wc -l)"
+  check "round trip: a FIFO is copied as qorid reads it, empty" yes \
+    "$([ -f "$got/pipe" ] && [ ! -s "$got/pipe" ] && echo yes)"
   check "round trip: a link to nothing is left out" no \
     "$([ -e "$got/gone" ] && echo yes || echo no)"
   check "round trip: what was left out is said" 2 \
@@ -301,6 +304,7 @@ tun0 203.0.113.9/32 -" "$(cat "$dump/net")"
   {
     head -n -1 "$board/expected/list"
     printf 'QOR_SERIAL-LINK=MX2291A0471\0\n'
+    printf 'QOR_PIPE=\n'
     tail -n 1 "$board/expected/list"
   } >"$WORK/roundtrip.list"
   check_list "round trip: qorid.list" "$WORK/roundtrip.list" "$dump/qorid.list"
@@ -316,8 +320,90 @@ tun0 203.0.113.9/32 -" "$(cat "$dump/net")"
   check "existing output: said" \
     "qorid-dump: /tmp/board.tgz exists already; name another file" "$(cat "$WORK/dump.err")"
   check_file "existing output: untouched" "$WORK/sum" <(cksum "$root/tmp/board.tgz")
+  # Nor anything else under the name: a link (to a file, to nothing), a FIFO.
+  printf 'precious\n' >"$root/tmp/precious"
+  ln -s precious "$root/tmp/link.tgz"
+  ln -s nowhere "$root/tmp/dangling.tgz"
+  mkfifo "$root/tmp/fifo.tgz"
+  for name in link.tgz dangling.tgz fifo.tgz; do
+    dump_on "$root" "$WORK/roundtrip.net.sh" 6.1.0-carrier aarch64 "$with_qorid" \
+      timeout 60 -- "$name"
+    check "$name in the way: status" 1 $?
+    check "$name in the way: said" \
+      "qorid-dump: /tmp/$name exists already; name another file" "$(cat "$WORK/dump.err")"
+  done
+  check "a link's target is untouched" precious "$(cat "$root/tmp/precious")"
+  check "a link to nothing stays one" no "$([ -e "$root/tmp/nowhere" ] && echo yes || echo no)"
 }
 roundtrip
+
+# Dumps started together with the default name (the clock stopped at one
+# second) each write a tarball of their own and name it.
+concurrent() {
+  local root i tarball
+  root=$(new_root concurrent "$FIXTURES/boards/pc")
+  mkdir -p "$root/opt/stopped"
+  printf '#!/bin/sh\necho 20260101-000000\n' >"$root/opt/stopped/date"
+  chmod +x "$root/opt/stopped/date"
+  dump_on "$root" "$FIXTURES/boards/pc/net" 6.1.0-18-amd64 x86_64 "/opt/stopped:$with_qorid" \
+    bash -c 'for i in 1 2 3 4; do "$0" >"/tmp/out.$i" 2>"/tmp/err.$i" & done; wait' --
+  base=/tmp/qorid-dump-$(hostname)-20260101-000000
+  check "concurrent: each its own name" \
+    "$(printf '%s\n' "$base.tar.gz" "$base"-{2,3,4}.tar.gz | sort)" \
+    "$(cat "$root"/tmp/out.* | sort)"
+  for i in 1 2 3 4; do
+    tarball=$(cat "$root/tmp/out.$i")
+    if dump=$(unpack "$root$tarball" "$WORK/unpacked-concurrent-$i"); then
+      check_file "concurrent $i: the dump of its name" "$FIXTURES/boards/pc/expected/verbose" \
+        "$dump/qorid.verbose"
+      check "concurrent $i: directory" "$(basename "$tarball" .tar.gz)" "$(basename "$dump")"
+    else
+      fail "concurrent $i: tarball $tarball"
+    fi
+  done
+}
+concurrent
+
+# The temporary directory missing or full: said, status 1, no tarball left.
+staging() {
+  local root
+  root=$(new_root staging "$FIXTURES/boards/pc")
+  dump_on "$root" "$FIXTURES/boards/pc/net" 6.1.0-18-amd64 x86_64 "$with_qorid" \
+    env TMPDIR=/nonexistent -- pc.tar.gz
+  check "no TMPDIR: status" 1 $?
+  check "no TMPDIR: said" \
+    "qorid-dump: cannot make a temporary directory under /nonexistent: no dump written" \
+    "$(tail -n 1 "$WORK/dump.err")"
+  check "no TMPDIR: no tarball" "" "$(tmp_files "$root")"
+  { cat "$FIXTURES/boards/pc/net"
+    printf 'mount -t tmpfs -o size=16k full %q\n' "$root/scratch"
+    printf 'head -c 1M /dev/zero 2>/dev/null >%q/fill || true\n' "$root/scratch"
+  } >"$WORK/full.net.sh"
+  dump_on "$root" "$WORK/full.net.sh" 6.1.0-18-amd64 x86_64 "$with_qorid" -- pc.tar.gz
+  check "full TMPDIR: status" 1 $?
+  check "full TMPDIR: said" "qorid-dump: could not write into the temporary directory under \
+/scratch (write error: No space left on device): no dump written" "$(tail -n 1 "$WORK/dump.err")"
+  check "full TMPDIR: no tarball" "" "$(tmp_files "$root")"
+}
+staging
+
+# A FIFO where a file is copied does not hold the dump up: it is copied
+# empty, as qorid reads it.
+fifos() {
+  local root dump
+  root=$(new_root fifos "$FIXTURES/boards/pc")
+  mkfifo "$root/etc/known_qor_ids"
+  dump_on "$root" "$FIXTURES/boards/pc/net" 6.1.0-18-amd64 x86_64 "$with_qorid" \
+    timeout 60 -- pc.tar.gz
+  check "FIFO known identities: status" 0 $?
+  if dump=$(unpack "$root/tmp/pc.tar.gz" "$WORK/unpacked-fifos"); then
+    check "FIFO known identities: copied empty" yes \
+      "$([ -f "$dump/root/etc/known_qor_ids" ] && [ ! -s "$dump/root/etc/known_qor_ids" ] && echo yes)"
+  else
+    fail "FIFO known identities: tarball"
+  fi
+}
+fifos
 
 # A PC with nothing but cpuinfo, no qorid on PATH, the default file name.
 bare() {

@@ -62,4 +62,29 @@ check "SHELL runs the script" "[/tmp/wrapper][/tmp/show.sh][a][b c]" "$out"
 run env SHELL=/nonexistent "$QORID" -s /tmp/show.sh
 check "SHELL that is no program: status 255" 255 "$status"
 
+# The command inherits what the caller handed qorid (here also descriptor
+# 7) and nothing that qorid or its logging opened, also when the log file
+# is reopened on the way (rolled over at every line): the wrapper lists its
+# descriptors, becomes qorid, which becomes a shell that lists them again.
+for appender in FileAppender RollingFileAppender; do
+  cat >"$root/etc/qorid.conf" <<CONF
+log4cpp.rootCategory=DEBUG, file
+log4cpp.appender.file=$appender
+log4cpp.appender.file.fileName=/tmp/qorid.log
+log4cpp.appender.file.maxFileSize=10
+log4cpp.appender.file.layout=BasicLayout
+CONF
+  rm -f "$root"/tmp/qorid.log*
+  run bash -c 'exec 7</dev/null; ls /proc/$$/fd; echo --
+    exec "$0" -e -- bash -c "ls /proc/\$\$/fd; :"' "$QORID"
+  command_fds=$(sed '1,/^--$/d' <<<"$out")
+  check "$appender: the command's descriptors are the caller's" \
+    "$(sed '/^--$/,$d' <<<"$out")" "$command_fds"
+  check "$appender: the caller's descriptor 7 is kept" 1 "$(grep -cx 7 <<<"$command_fds")"
+  check "$appender: the log was written" yes \
+    "$([ -n "$(find "$root/tmp" -name 'qorid.log*' -size +0)" ] && echo yes)"
+done
+check "the rolling log rolled over" yes "$([ -s "$root/tmp/qorid.log.1" ] && echo yes)"
+rm "$root/etc/qorid.conf"
+
 finish

@@ -36,6 +36,16 @@ check "arm board output" "2 - Tessaron QVK" "$(cat "$WORK/out")"
 check "nothing on standard error" "" "$(cat "$WORK/err")"
 check_file "arm board log" "$(expected_log "$FIXTURES/expected/arm-hardware.log")" "$root/tmp/qorid.log"
 
+# Standard input and output closed from the start: the files opened for
+# logging take neither descriptor (nor the board number with descriptor 1);
+# the lost output is reported.
+rm "$root/tmp/qorid.log"
+in_sandbox "$root" linux32 -- "$QORID" --verbose <&- >&- 2>"$WORK/err"
+check "output closed: status" 1 $?
+check "output closed: said" "qorid: write error: Bad file descriptor" "$(cat "$WORK/err")"
+check_file "output closed: the log holds the log only" \
+  "$(expected_log "$FIXTURES/expected/arm-hardware.log")" "$root/tmp/qorid.log"
+
 # An unknown board: the whole determination and its ERROR report, twice.
 root=$(new_root unknown "$FIXTURES/boards/unidentifiable")
 debug_to_file "$root"
@@ -77,5 +87,45 @@ check "broken config: then the default" \
   "qorid ERROR: The possible alias is not a real name or alias of any identity" \
   "$(sed -n 2p "$WORK/err")"
 check "broken config: nothing at DEBUG" "0" "$(grep -c DEBUG "$WORK/err")"
+
+# What cannot be a configuration is refused the same way, without waiting
+# for a writer and before log4cpp sees it: anything but a regular file, and
+# files past the limits (among them a category deep enough to overflow the
+# stack, a width near INT_MAX and variables that double on every line).
+levels=$(printf '.a%.0s' {1..40})
+dots=$(printf '.%.0s' {1..60000})
+xs=$(printf 'x%.0s' {1..3000})
+pattern='log4cpp.rootCategory=DEBUG, a\nlog4cpp.appender.a=ConsoleAppender\nlog4cpp.appender.a.layout=PatternLayout\nlog4cpp.appender.a.layout.ConversionPattern=%s\n'
+while IFS='|' read -r kind reason; do
+  root=$(new_root "refused-$kind" "$FIXTURES/boards/unidentifiable")
+  conf=$root/etc/qorid.conf
+  case $kind in
+    fifo) mkfifo "$conf" ;;
+    directory) mkdir "$conf" ;;
+    device) ln -s /dev/zero "$conf" ;;
+    large) head -c 70000 /dev/zero | tr '\0' '#' >"$conf" ;;
+    dots) printf 'log4cpp.rootCategory=ERROR\nlog4cpp.category.a%s=DEBUG\n' "$dots" >"$conf" ;;
+    levels) printf 'log4cpp.rootCategory=ERROR\nlog4cpp.category.a%s=DEBUG\n' "$levels" >"$conf" ;;
+    width) printf "$pattern" '%-2147483648m%n' >"$conf" ;;
+    doubling) printf 'log4cpp.x=%s\nlog4cpp.y=${x}${x}\n' "$xs" >"$conf" ;;
+  esac
+  in_sandbox "$root" linux32 -- timeout 20 "$QORID" >"$WORK/out" 2>"$WORK/err"
+  check "$kind: exit status" 0 $?
+  check "$kind: output" "-1" "$(cat "$WORK/out")"
+  check "$kind: refused" "nolt: ignoring logging configuration /etc/qorid.conf: $reason" \
+    "$(head -n 1 "$WORK/err")"
+  check "$kind: then the default" \
+    "qorid ERROR: The possible alias is not a real name or alias of any identity" \
+    "$(sed -n 2p "$WORK/err")"
+done <<'CASES'
+fifo|a FIFO, not a regular file
+directory|a directory, not a regular file
+device|a device, not a regular file
+large|larger than 65536 bytes
+dots|line 2 is longer than 4096 bytes
+levels|line 2: a category name of more than 32 levels
+width|line 4: a width over 1024 in the pattern
+doubling|line 2: the value is longer than 4096 bytes with its variables substituted
+CASES
 
 finish

@@ -35,6 +35,16 @@ NET
 board_list lo0-first pc
 check "lo0 is not lo" "$pc_head"$'\nQOR_WAN=lo0\nQOR_WAN_ID=200001' "$(cat "$WORK/out")"
 
+# Alias labels of lo are the loopback too, and however many addresses come
+# before the interface, it is seen.
+for setup in "ip addr add 127.0.0.2/8 dev lo label lo:1" \
+  'for i in $(seq 2 31); do ip addr add 127.0.0.$i/8 dev lo; done'; do
+  printf '%s\n' "$setup" "ip link add eth0 address 02:00:00:00:00:07 type veth peer name peer0" \
+    "ip addr add 198.51.100.7/24 dev eth0" >"$net"
+  board_list lo-aliases pc
+  check "eth0 after: $setup" "$pc_head"$'\nQOR_WAN=eth0\nQOR_WAN_ID=200007' "$(cat "$WORK/out")"
+done
+
 cat >"$net" <<'NET'
 ip link add eth0 address 02:00:00:00:00:05 type veth peer name peer0
 NET

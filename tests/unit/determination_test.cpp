@@ -1,5 +1,7 @@
 #include "fixture.h"
 
+#include <climits>
+
 using testing_log::Entry;
 using testing_log::Level;
 
@@ -42,6 +44,11 @@ TEST_F(DeterminationTest, BoardIdContentDecidesOnlyTheNumber) {
   const Case cases[] = {
       {"  42\n", 42}, {"-5", -5}, {"abc", 0}, {"", -1}, {" \n\t", -1},
       {std::string("7\0garbage", 9), 7}, {"99999999999999999999", 2147483647},
+      {"+7", 7}, {"-", 0}, {"+", 0}, {"- 5", 0}, {"--5", 0}, {"\v\f\r8", 8},
+      {"-2147483648", INT_MIN}, {"-2147483649", INT_MIN}, {"2147483648", INT_MAX},
+      // Runs longer than one read: white space, leading zeros, digits.
+      {std::string(100000, ' ') + "12", 12}, {std::string(100000, '\n'), -1},
+      {std::string(9000, '0') + "34x", 34}, {"-" + std::string(9000, '9'), INT_MIN},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE("boardid: " + c.boardid);

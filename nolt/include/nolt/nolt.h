@@ -16,15 +16,36 @@ class NOLT_EXPORT cNolt {
  public:
   // Configures logging for the whole process from a log4cpp properties file.
   // A missing file gives the default: ERROR and above to standard error.
-  // A file that log4cpp rejects gives one line on standard error naming the
-  // file and the reason, then the same default. Never throws.
+  // Anything else that cannot be used gives one line on standard error,
+  // "nolt: ignoring logging configuration PATH: REASON", then the same
+  // default. Never throws, never waits.
+  //
+  // Only a regular file is read (a FIFO, a directory or a device is
+  // refused), once: log4cpp is handed the bytes that were checked, not the
+  // path. Before log4cpp sees them they must hold to these limits:
+  //   - the file is at most 65536 bytes;
+  //   - a line is at most 4096 bytes, and so is a value once its ${...}
+  //     variables are substituted;
+  //   - a category name has at most 32 levels (31 dots);
+  //   - a width in a ConversionPattern ("%-20m", "%.30m") is at most 1024.
+  //
+  // Every descriptor that the configuration opens (log files, sockets) is
+  // close-on-exec, also a log file reopened later: programs that this one
+  // runs do not inherit them. Descriptors the process had before are left
+  // as they are.
+  //
+  // A second call replaces the first configuration as a whole: appenders
+  // of the first are removed (and their files closed) before anything else.
   static void init(const char* path);
 
-  // Selects the category called `name` (created on first use).
+  // Selects the category called `name` (created on first use). A name of
+  // more than 32 levels selects nothing: such a logger logs nothing.
   explicit cNolt(const char* name);
 
   // One method per log4cpp priority: DEBUG, INFO, WARN, ERROR, FATAL.
   // The text is formatted only when the category lets the priority through.
+  // Never throws: a line that an appender or its layout fails on (an
+  // exception) is lost for that appender, the others still get it.
   void debug(const char* format, ...) NOLT_PRINTF(2, 3);
   void info(const char* format, ...) NOLT_PRINTF(2, 3);
   void warn(const char* format, ...) NOLT_PRINTF(2, 3);
