@@ -2,7 +2,7 @@
 # Measures qorid next to baselines run on the same machine in the same run,
 # and prints a Markdown table (also written to bench/results.md).
 #
-# usage: bench/run.sh [BUILD_DIR]     (default: build-bench)
+# usage: bench/run.sh      (the "bench" preset's build, in build-bench)
 #
 # qorid is built for /usr and installed there as its package installs it
 # (no run path, the libraries found through the loader's cache), inside the
@@ -16,14 +16,12 @@ set -uo pipefail
 
 BENCH_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 TOP=$(dirname "$BENCH_DIR")
-BUILD=${1:-$TOP/build-bench}
+BUILD=$TOP/build-bench
 RUNS=${BENCH_RUNS:-1000}          # start-up figures
 LIST_RUNS=${BENCH_LIST_RUNS:-30}  # listing figures (fewer for the largest)
 
 echo "building for /usr in $BUILD ..." >&2
-cmake -S "$TOP" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
-  -DBUILD_TESTING=OFF >/dev/null || exit 1
-cmake --build "$BUILD" -j2 >/dev/null || exit 1
+(cd "$TOP" && cmake --preset bench >/dev/null && cmake --build --preset bench >/dev/null) || exit 1
 BUILD=$(realpath "$BUILD")
 rm -rf "$BUILD/stage"
 DESTDIR=$BUILD/stage cmake --install "$BUILD" >/dev/null || exit 1

@@ -4,7 +4,7 @@
 # seeds, so the tree is never written to. Prints one summary line per target
 # and exits non-zero when any target crashes, times out or fails its checks.
 #
-# usage: fuzz/run.sh SECONDS [BUILD_DIR]     (BUILD_DIR defaults to build-fuzz)
+# usage: fuzz/run.sh SECONDS      (the "fuzz" preset's build, in build-fuzz)
 #
 # Crash inputs and full logs are kept under BUILD_DIR/fuzz-artifacts and
 # BUILD_DIR/fuzz-logs. The targets write their scratch files under TMPDIR,
@@ -12,14 +12,14 @@
 # remove files for every input, several times faster on tmpfs than on disk.
 set -euo pipefail
 
-if [[ $# -lt 1 || $# -gt 2 || ! $1 =~ ^[1-9][0-9]*$ ]]; then
-  echo "usage: $0 SECONDS [BUILD_DIR]" >&2
+if [[ $# -ne 1 || ! $1 =~ ^[1-9][0-9]*$ ]]; then
+  echo "usage: $0 SECONDS" >&2
   exit 2
 fi
 seconds=$1
 fuzz_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 top=$(dirname "$fuzz_dir")
-build=${2:-$top/build-fuzz}
+build=$top/build-fuzz
 
 targets=(fuzz_identity_line fuzz_determination fuzz_dt_walker fuzz_options)
 declare -A max_len=(
@@ -29,9 +29,7 @@ declare -A max_len=(
   [fuzz_options]=4096
 )
 
-CC=clang CXX=clang++ cmake -S "$top" -B "$build" -DQORID_FUZZ=ON \
-  -DBUILD_TESTING=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build "$build" -j2 --target "${targets[@]}"
+(cd "$top" && cmake --preset fuzz && cmake --build --preset fuzz --target "${targets[@]}")
 
 scratch=${TMPDIR:-}
 if [[ -z $scratch ]]; then

@@ -2,8 +2,9 @@
 # Cross-builds qorid for a board architecture with Debian's cross compiler
 # and runs the unit tests and the tool under qemu-user:
 #
-#   scripts/cross.sh ARCH [BUILD_DIR]   (ARCH arm64 or armhf; default
-#                                       BUILD_DIR build-ARCH; `make cross`)
+#   scripts/cross.sh ARCH     (ARCH arm64 or armhf; `make cross`)
+#
+# The build is the preset ARCH of CMakePresets.json, in build-ARCH.
 #
 # Installs what it needs first when something is missing (root or sudo is
 # needed only then). A Release build; warnings are errors when CI is set.
@@ -12,15 +13,13 @@ set -euo pipefail
 
 cd "$(dirname "$0")/.."
 SRC=$(pwd -P)
-ARCH=${1:?usage: cross.sh arm64|armhf [BUILD_DIR]}
-BUILD_DIR=${2:-build-$ARCH}
-JOBS=${JOBS:-2}
+ARCH=${1:?usage: cross.sh arm64|armhf}
+BUILD_DIR=build-$ARCH
 case $ARCH in
   arm64) TRIPLET=aarch64-linux-gnu EMULATOR=qemu-aarch64 CLASS=ELF64 MACHINE=AArch64 ;;
   armhf) TRIPLET=arm-linux-gnueabihf EMULATOR=qemu-arm CLASS=ELF32 MACHINE=ARM ;;
   *) echo "cross.sh: unknown architecture '$ARCH' (arm64 or armhf)" >&2; exit 2 ;;
 esac
-TOOLCHAIN=$SRC/cmake/toolchains/$TRIPLET.cmake
 READELF=$TRIPLET-readelf
 
 
@@ -56,11 +55,10 @@ step_done deps
 
 werror=()
 [ -n "${CI:-}" ] && werror=(-DQORID_WERROR=ON)
-cmake -S "$SRC" -B "$BUILD_DIR" --toolchain "$TOOLCHAIN" \
-  -DCMAKE_BUILD_TYPE=Release -DQORID_BENCH=OFF "${werror[@]}"
+cmake --preset "$ARCH" "${werror[@]}"
 step_done configure
 
-cmake --build "$BUILD_DIR" -j"$JOBS"
+cmake --build --preset "$ARCH"
 step_done build
 
 for f in lib/libqorid.so.1 nolt/libnolt.so.0 tool/qorid tests/qorid_unit_tests; do
@@ -69,7 +67,7 @@ done
 
 # The unit tests run (and are listed by gtest_discover_tests) through the
 # toolchain's CMAKE_CROSSCOMPILING_EMULATOR. No tests at all is a failure.
-ctest --test-dir "$BUILD_DIR" --output-on-failure --no-tests=error -j"$JOBS"
+ctest --preset "$ARCH"
 step_done ctest
 
 # The tool itself. Under user-mode emulation uname names the target's machine while the

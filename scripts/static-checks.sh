@@ -2,23 +2,19 @@
 # Runs clang-tidy (configured by .clang-tidy) and cppcheck (suppressions in
 # .cppcheck-suppressions) over the sources of lib/, nolt/ and tool/.
 #
-#   scripts/static-checks.sh [BUILD_DIR]
+#   scripts/static-checks.sh
 #
-# BUILD_DIR (default build-static, relative to the top of the tree) holds the
-# compile_commands.json clang-tidy reads; it is configured when it has none,
-# when the database lacks a source or the language standard. Nothing is
-# compiled. JOBS (default 2) clang-tidy processes run at once.
+# The "static" preset's folder, build-static, holds the compile_commands.json
+# clang-tidy reads; it is configured when it has none, or when the database
+# lacks a source or the language standard. Nothing is compiled. JOBS
+# (default 2) clang-tidy processes run at once.
 # Exits 0 when both tools find nothing, 1 on any finding or tool failure.
 set -euo pipefail
 
 top=$(cd "$(dirname "$0")/.." && pwd -P)
 cd "$top"
 
-build_dir=${1:-build-static}
-case $build_dir in
-  /*) ;;
-  *) build_dir=$top/$build_dir ;;
-esac
+build_dir=$top/build-static
 jobs=${JOBS:-2}
 
 clang_tidy=
@@ -60,13 +56,8 @@ database_ok() {
 }
 
 if ! database_ok; then
-  configure_args=(-DCMAKE_EXPORT_COMPILE_COMMANDS=ON -DCMAKE_CXX_STANDARD=17)
-  if [ ! -f "$build_dir/CMakeCache.txt" ]; then
-    # A directory of our own: the tests' sources are not analysed.
-    configure_args+=(-DBUILD_TESTING=OFF -DCMAKE_BUILD_TYPE=Release)
-  fi
   echo "static-checks: configuring $build_dir"
-  cmake -S "$top" -B "$build_dir" "${configure_args[@]}" >/dev/null
+  cmake --preset static >/dev/null
   if ! database_ok; then
     echo "static-checks: $db does not cover every source" >&2
     exit 1

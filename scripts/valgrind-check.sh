@@ -3,15 +3,17 @@
 # definite leak in a plain run, a listing, and an exec.
 set -uo pipefail
 qorid=${1:-build}/tool/qorid
+log=$(mktemp "${TMPDIR:-/tmp}/qorid-valgrind-XXXXXX")
+trap 'rm -f "$log"' EXIT
 failures=0
 for args in "" "--list" "--verbose" "--exec true"; do
   # shellcheck disable=SC2086
   if valgrind --quiet --leak-check=full --errors-for-leak-kinds=definite \
-    --error-exitcode=99 "$qorid" $args >/dev/null 2>"${TMPDIR:-/tmp}/qorid-valgrind.log"; then
+    --error-exitcode=99 "$qorid" $args >/dev/null 2>"$log"; then
     echo "valgrind qorid $args: clean"
   else
     echo "FAIL: valgrind qorid $args"
-    cat "${TMPDIR:-/tmp}/qorid-valgrind.log"
+    cat "$log"
     failures=$((failures + 1))
   fi
 done

@@ -38,6 +38,20 @@ else
   bad "find_package consumer"; cat "$WORK/log" >&2
 fi
 
+# add_subdirectory(qorid) -> qorid::qorid, in a parent's Debug build: none
+# of qorid's release flags, tests or benchmarks reach the parent.
+if cmake -S "$SRC/subproject" -B "$WORK/subproject" -DCMAKE_BUILD_TYPE=Debug \
+  -DQORID_SOURCE_DIR="$SRC/../.." >"$WORK/log" 2>&1 &&
+  cmake --build "$WORK/subproject" -j2 --target consumer >>"$WORK/log" 2>&1; then
+  ok
+  "$WORK/subproject/consumer" >/dev/null 2>&1 && ok || bad "subproject consumer runs"
+  grep -q -- '-O[23]' "$WORK/subproject/CMakeFiles/consumer.dir/flags.make" &&
+    bad "the subproject changed the parent's flags" || ok
+  [ ! -e "$WORK/subproject/qorid/tests" ] && ok || bad "the subproject added its tests"
+else
+  bad "add_subdirectory consumer"; cat "$WORK/log" >&2
+fi
+
 # pkg-config
 if PKG_CONFIG_PATH="$prefix/$libdir/pkgconfig" \
   sh -c 'g++ -std=c++17 "$1" -o "$2" $(pkg-config --cflags --libs qorid)' _ \
