@@ -106,8 +106,6 @@ class QORID_EXPORT QorIdentifier {
   std::vector<HardwareIdentity> mKnownIdentities;
   cNolt* mLogger;
   std::vector<qor_param> mParams;
-
-  friend class QorIdentifierInspector;  // test access to the fields
 };
 
 // Walks a device-tree node and publishes each property file as a parameter
