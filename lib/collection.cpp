@@ -1,7 +1,15 @@
+// The QorIdentifier members that collect the system parameters, in the
+// order they are collected: the board's own two, the device-tree node's
+// properties (QorDTParser), the WAN interface and its identifier.
 #include "qorid/qorid.h"
 
-#include "system.h"
+#include "dt_walk.h"
+#include "known_identities.h"
+#include "parameter_names.h"
+#include "wan.h"
 
+#include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,16 +20,50 @@ void QorIdentifier::loadParams() {
 
 void QorIdentifier::parse_params() {
   if (mHardwareNumber >= 0) {
-    addParameter("QOR_ID", std::to_string(mHardwareNumber));
-    addParameter("QOR_DESC", mHardwareName);
+    addParameter(qorid::kBoardNumberParameter, std::to_string(mHardwareNumber));
+    addParameter(qorid::kBoardNameParameter, mHardwareName);
   }
-  const std::string node = qorid::sys::deviceTreeNodePath();
+  const std::string node = qorid::boardNodePath();
   std::vector<char> path(node.begin(), node.end());
   path.push_back('\0');
   // Only a PC without the board node looks for its WAN interface itself;
   // elsewhere the node's "wan" property names it.
-  if (QorDTParser::parse(this, path.data()) < 0 && mHardwareNumber == 64) {
+  if (QorDTParser::parse(this, path.data()) < 0 && mHardwareNumber == qorid::kPcNumber) {
     search_wan();
   }
   add_wan_mac();
+}
+
+QorIdentifier* QorDTParser::mQOrId = nullptr;
+
+int QorDTParser::parse(QorIdentifier* id, char* dir) {
+  mQOrId = id;
+  return qorid::walkTree(dir, ftw_cb);
+}
+
+int QorDTParser::ftw_cb(const char* path, const struct stat* /*sb*/, int typeflag,
+                        struct FTW* ftwbuf) {
+  const char* fileName = path + ftwbuf->base;
+  if (mQOrId != nullptr && qorid::isProperty(typeflag, fileName)) {
+    mQOrId->addParameter(qorid::propertyParameterName(fileName), qorid::propertyValue(path));
+  }
+  return 0;
+}
+
+void QorIdentifier::search_wan() {
+  if (const std::optional<std::string> name = qorid::firstWanInterface()) {
+    addParameter(qorid::kWanParameter, *name);
+  }
+}
+
+void QorIdentifier::add_wan_mac() {
+  const auto wan = std::find_if(mParams.begin(), mParams.end(), [](const qor_param& p) {
+    return p.name == qorid::kWanParameter;
+  });
+  if (wan == mParams.end()) {
+    return;
+  }
+  if (const auto address = qorid::hardwareAddress(qorid::interfaceName(wan->value))) {
+    addParameter(qorid::kWanIdParameter, qorid::wanIdentifier(address->data()));
+  }
 }

@@ -1,8 +1,24 @@
+// The QorIdentifier members that make the object: construction, logging and
+// the table of known identities.
 #include "qorid/qorid.h"
 
+#include "known_identities.h"
 #include "nolt/nolt.h"
 
+#include <string>
 #include <utility>
+
+namespace {
+
+const char kInvalidPrefix[] = "The line:'";
+const char kTooFewFields[] =
+    "' is not valid known board identification description line (it must "
+    "contain at least two colon separated values)";
+const char kBadNumber[] =
+    "' is not valid known board identification description line (the second "
+    "value needs to be a board number)";
+
+}  // namespace
 
 QorIdentifier::QorIdentifier(cNolt* logger)
     : mIdentityDetermined(false),
@@ -45,4 +61,51 @@ void QorIdentifier::tryLog(std::string message,
 
 void QorIdentifier::tryLog(std::string message) {
   tryLog(std::move(message), log4cpp::Priority::DEBUG);
+}
+
+void QorIdentifier::findKnownIdentities() {
+  tryLog("Finding list of known identities...");
+
+  qorid::KnownIdentitiesFile file;
+  if (file.isOpen()) {
+    tryLog("Opened file /etc/known_qor_ids, now reading known hardware identites");
+    std::string line;
+    while (file.readLine(line)) {
+      HardwareIdentity identity;
+      if (parseIdentityLine(identity, line)) {
+        mKnownIdentities.push_back(identity);
+      }
+    }
+    return;
+  }
+
+  tryLog("No /etc/known_qor_ids, using default known hardware identities",
+         log4cpp::Priority::WARN);
+  for (const qorid::KnownIdentity& row : qorid::builtInIdentities()) {
+    mKnownIdentities.push_back(HardwareIdentity{row.name, row.aliases, row.number});
+    tryLog("Known Hardware description: " + row.name + " = " +
+           std::to_string(row.number));
+  }
+}
+
+// The public signature takes the line by value; only a const view is needed.
+// cppcheck-suppress passedByValue
+// NOLINTNEXTLINE(performance-unnecessary-value-param)
+bool QorIdentifier::parseIdentityLine(HardwareIdentity& identity, std::string line) {
+  const qorid::ParsedLine parsed = qorid::parseKnownIdentityLine(line);
+  if (parsed.verdict == qorid::LineVerdict::kTooFewFields) {
+    tryLog(kInvalidPrefix + line + kTooFewFields, log4cpp::Priority::WARN);
+    return false;
+  }
+  identity.name = parsed.name;
+  if (parsed.verdict == qorid::LineVerdict::kBadNumber) {
+    tryLog(kInvalidPrefix + line + kBadNumber, log4cpp::Priority::WARN);
+    return false;
+  }
+  identity.number = parsed.number;
+  identity.aliases.insert(identity.aliases.end(), parsed.aliases.begin(),
+                          parsed.aliases.end());
+  tryLog("Found hardware identity: Board number " + parsed.numberText + "(" +
+         identity.name + ")");
+  return true;
 }

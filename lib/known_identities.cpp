@@ -1,24 +1,12 @@
-#include "qorid/qorid.h"
+#include "known_identities.h"
 
 #include "system.h"
-#include "text_file.h"
 
 #include <climits>
-#include <string>
-#include <vector>
 
+namespace qorid {
 namespace {
 
-const char kInvalidPrefix[] = "The line:'";
-const char kTooFewFields[] =
-    "' is not valid known board identification description line (it must "
-    "contain at least two colon separated values)";
-const char kBadNumber[] =
-    "' is not valid known board identification description line (the second "
-    "value needs to be a board number)";
-
-// Fields are maximal runs of characters other than ':', so runs of colons
-// separate like one and no field is empty.
 std::vector<std::string> splitFields(const std::string& line) {
   std::vector<std::string> fields;
   std::string::size_type pos = 0;
@@ -42,8 +30,6 @@ bool isBlank(char c) {
          c == '\r';
 }
 
-// Decimal, leading white space and one sign allowed, trailing text ignored.
-// Fails without a digit or outside the range of int.
 bool readBoardNumber(const std::string& field, int& number) {
   std::string::size_type i = 0;
   while (i < field.size() && isBlank(field[i])) {
@@ -71,69 +57,34 @@ bool readBoardNumber(const std::string& field, int& number) {
   return true;
 }
 
-struct BuiltIn {
-  const char* name;
-  int number;
-  std::vector<std::string> aliases;
-  const char* description;
-};
-
 }  // namespace
 
-void QorIdentifier::findKnownIdentities() {
-  tryLog("Finding list of known identities...");
-
-  qorid::TextFile file(qorid::sys::knownIdsPath());
-  if (file.isOpen()) {
-    tryLog("Opened file /etc/known_qor_ids, now reading known hardware identites");
-    std::string line;
-    while (file.readLine(line)) {
-      HardwareIdentity identity;
-      if (parseIdentityLine(identity, line)) {
-        mKnownIdentities.push_back(identity);
-      }
-    }
-    return;
-  }
-
-  tryLog("No /etc/known_qor_ids, using default known hardware identities",
-         log4cpp::Priority::WARN);
-  const BuiltIn builtIns[] = {
-      {"Tessaron QVKLITE", 1, {"qvklite"},
-       "Known Hardware description: Tessaron QVKLITE = 1"},
-      {"Tessaron QVK", 2, {"qvk"}, "Known Hardware description: Tessaron QVK = 2"},
-      {"Morvane Starter Kit", 3, {"mstart", "Tessaron Morvane Starter Kit"},
-       "Known Hardware description: Morvane Starter Kit = 3"},
+const std::vector<KnownIdentity>& builtInIdentities() {
+  static const std::vector<KnownIdentity> rows = {
+      {"Tessaron QVKLITE", {"qvklite"}, 1},
+      {"Tessaron QVK", {"qvk"}, 2},
+      {"Morvane Starter Kit", {"mstart", "Tessaron Morvane Starter Kit"}, 3},
   };
-  for (const BuiltIn& builtIn : builtIns) {
-    HardwareIdentity identity;
-    identity.name = builtIn.name;
-    identity.number = builtIn.number;
-    identity.aliases = builtIn.aliases;
-    mKnownIdentities.push_back(identity);
-    tryLog(builtIn.description);
-  }
+  return rows;
 }
 
-// The public signature takes the line by value; only a const view is needed.
-// cppcheck-suppress passedByValue
-// NOLINTNEXTLINE(performance-unnecessary-value-param)
-bool QorIdentifier::parseIdentityLine(HardwareIdentity& identity, std::string line) {
-  const std::vector<std::string> fields = splitFields(line);
+KnownIdentitiesFile::KnownIdentitiesFile() : TextFile(sys::knownIdsPath()) {}
+
+ParsedLine parseKnownIdentityLine(const std::string& line) {
+  ParsedLine parsed;
+  std::vector<std::string> fields = splitFields(line);
   if (fields.size() < 2) {
-    tryLog(kInvalidPrefix + line + kTooFewFields, log4cpp::Priority::WARN);
-    return false;
+    return parsed;
   }
-  identity.name = fields[0];
-  int number = 0;
-  if (!readBoardNumber(fields[1], number)) {
-    tryLog(kInvalidPrefix + line + kBadNumber, log4cpp::Priority::WARN);
-    return false;
+  parsed.name = fields[0];
+  if (!readBoardNumber(fields[1], parsed.number)) {
+    parsed.verdict = LineVerdict::kBadNumber;
+    return parsed;
   }
-  identity.number = number;
-  identity.aliases.insert(identity.aliases.end(), fields.begin() + 2,
-                          fields.end());
-  tryLog("Found hardware identity: Board number " + fields[1] + "(" +
-         identity.name + ")");
-  return true;
+  parsed.verdict = LineVerdict::kAccepted;
+  parsed.numberText = fields[1];
+  parsed.aliases.assign(fields.begin() + 2, fields.end());
+  return parsed;
 }
+
+}  // namespace qorid

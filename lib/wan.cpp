@@ -1,7 +1,5 @@
 #include "wan.h"
 
-#include "qorid/qorid.h"
-
 #include <net/if.h>
 #include <netinet/in.h>
 #include <sys/ioctl.h>
@@ -56,11 +54,11 @@ std::string qorid::wanIdentifier(const char* address) {
   return id;
 }
 
-void QorIdentifier::search_wan() {
+std::optional<std::string> qorid::firstWanInterface() {
   RequestSocket sock;
   if (sock.fd() < 0) {
     std::perror("socket");
-    return;
+    return std::nullopt;
   }
   // The kernel writes as many whole records as fit and says how much it
   // wrote: when no room for one more record is left, the list may have been
@@ -72,7 +70,7 @@ void QorIdentifier::search_wan() {
     list.ifc_buf = buffer.data();
     if (::ioctl(sock.fd(), SIOCGIFCONF, &list) < 0) {
       std::perror("ioctl(SIOCGIFCONF)");
-      return;
+      return std::nullopt;
     }
     if (static_cast<size_t>(list.ifc_len) + sizeof(struct ifreq) <= buffer.size() ||
         buffer.size() > static_cast<size_t>(INT_MAX) / 2) {
@@ -84,27 +82,23 @@ void QorIdentifier::search_wan() {
   for (size_t i = 0; i < count; ++i) {
     struct ifreq record;
     std::memcpy(&record, buffer.data() + i * sizeof record, sizeof record);
-    const std::string name(record.ifr_name, strnlen(record.ifr_name, IFNAMSIZ));
-    if (!qorid::isLoopbackLabel(name)) {
-      addParameter("QOR_WAN", name);
-      return;
+    std::string name(record.ifr_name, strnlen(record.ifr_name, IFNAMSIZ));
+    if (!isLoopbackLabel(name)) {
+      return name;
     }
   }
+  return std::nullopt;
 }
 
-void QorIdentifier::add_wan_mac() {
-  const auto wan = std::find_if(mParams.begin(), mParams.end(),
-                                [](const qor_param& p) { return p.name == "QOR_WAN"; });
-  if (wan == mParams.end()) {
-    return;
-  }
-  // A value from the device tree ends in NUL: the name stops at the first.
-  const std::string value = wan->value;
-  const std::string name = value.substr(0, value.find('\0'));
+std::string qorid::interfaceName(const std::string& value) {
+  return value.substr(0, value.find('\0'));
+}
+
+std::optional<std::array<char, 6>> qorid::hardwareAddress(const std::string& name) {
   if (name.size() >= IFNAMSIZ) {
     errno = ENAMETOOLONG;  // would not fit the request's name field
     std::perror("ioctl(wan_mac)");
-    return;
+    return std::nullopt;
   }
   RequestSocket sock;  // a failed socket makes the request below fail
   struct ifreq request;
@@ -112,7 +106,9 @@ void QorIdentifier::add_wan_mac() {
   std::memcpy(request.ifr_name, name.data(), name.size());
   if (::ioctl(sock.fd(), SIOCGIFHWADDR, &request) < 0) {
     std::perror("ioctl(wan_mac)");
-    return;
+    return std::nullopt;
   }
-  addParameter("QOR_WAN_ID", qorid::wanIdentifier(request.ifr_hwaddr.sa_data));
+  std::array<char, 6> address;
+  std::memcpy(address.data(), request.ifr_hwaddr.sa_data, address.size());
+  return address;
 }

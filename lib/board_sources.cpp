@@ -1,0 +1,72 @@
+#include "board_sources.h"
+
+#include "system.h"
+#include "text_file.h"
+
+#include <sys/utsname.h>
+
+namespace qorid {
+
+BoardNode readBoardNode() {
+  BoardNode node;
+  {
+    TextFile boardId(sys::boardIdPath());
+    if (boardId.isOpen()) {
+      node.hasBoardId = true;
+      int number = 0;
+      // Read as it streams in: a boardid that never ends (a link to
+      // /dev/zero, a FIFO fed without end) costs no more than a short one.
+      if (boardId.readInt(number)) {
+        node.number = number;
+      }
+    }
+  }
+  TextFile description(sys::descriptionPath());
+  if (description.isOpen()) {
+    std::string line;
+    description.readLine(line);
+    node.description = line;
+  }
+  return node;
+}
+
+std::optional<KernelInfo> kernelInfo() {
+  struct utsname uts;
+  if (sys::unameInfo(&uts) < 0) {
+    return std::nullopt;
+  }
+  return KernelInfo{uts.release, uts.machine};
+}
+
+std::optional<std::string> releaseAlias(const std::string& release) {
+  const std::string::size_type dash = release.rfind('-');
+  if (dash == std::string::npos) {
+    return std::nullopt;
+  }
+  return release.substr(dash + 1);
+}
+
+CpuinfoScan scanCpuinfo(const std::function<void(const std::string&)>& onLine) {
+  CpuinfoScan scan;
+  TextFile cpuinfo(sys::cpuinfoPath());
+  scan.opened = cpuinfo.isOpen();
+  std::string line;
+  while (scan.opened && cpuinfo.readLine(line)) {
+    onLine(line);
+    if (line.compare(0, 8, "Hardware") == 0) {
+      scan.hardwareLine = line;
+      break;
+    }
+  }
+  return scan;
+}
+
+std::string hardwareValue(const std::string& line) {
+  const std::string::size_type colon = line.find(':');
+  if (colon == std::string::npos || colon + 2 > line.size()) {
+    return {};
+  }
+  return line.substr(colon + 2);
+}
+
+}  // namespace qorid

@@ -1,0 +1,57 @@
+// What the identification reads on the running system, in the order it is
+// tried: the board's device-tree node, the kernel (uname), and the Hardware
+// line of /proc/cpuinfo. Reading only: which identity that gives is the
+// identifier's decision.
+#ifndef QORID_LIB_BOARD_SOURCES_H_
+#define QORID_LIB_BOARD_SOURCES_H_
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace qorid {
+
+// The node's boardid and description properties.
+struct BoardNode {
+  bool hasBoardId = false;  // the boardid file opened: the node identifies the board
+  // The number read from boardid as formatted extraction reads an int:
+  // white space skipped, a sign, decimal digits; no digit gives 0, a number
+  // out of range the nearest limit. None when boardid did not open or held
+  // only white space. The read is bounded, whatever the file holds.
+  std::optional<int> number;
+  // The first line of description, every byte but the newline (a final NUL
+  // kept). None when the file did not open.
+  std::optional<std::string> description;
+};
+BoardNode readBoardNode();
+
+// The kernel's release and machine type; none when uname fails.
+struct KernelInfo {
+  std::string release;
+  std::string machine;
+};
+std::optional<KernelInfo> kernelInfo();
+
+// The part of a kernel release after its last '-' ("5.10.0-qvk" gives
+// "qvk", "4.19.1-a-b" gives "b", a release ending in '-' the empty text);
+// none when the release has no '-'.
+std::optional<std::string> releaseAlias(const std::string& release);
+
+// /proc/cpuinfo up to its first Hardware line (one whose first eight bytes
+// are "Hardware"). Every line read, the Hardware line included, is handed to
+// `onLine` first; nothing after it is read.
+struct CpuinfoScan {
+  bool opened = false;
+  std::optional<std::string> hardwareLine;
+};
+CpuinfoScan scanCpuinfo(const std::function<void(const std::string&)>& onLine);
+
+// The value of a Hardware line: the rest of the line from two bytes after
+// its first ':' (the colon and the blank expected after it), nothing
+// trimmed. A line without ':' or with nothing after it gives the empty
+// text, which matches no known name or alias.
+std::string hardwareValue(const std::string& line);
+
+}  // namespace qorid
+
+#endif  // QORID_LIB_BOARD_SOURCES_H_

@@ -1,0 +1,39 @@
+// The device-tree walk: every property file under the board's node, and
+// below it, becomes one parameter.
+#ifndef QORID_LIB_DT_WALK_H_
+#define QORID_LIB_DT_WALK_H_
+
+#include <ftw.h>
+#include <sys/stat.h>
+
+#include <string>
+
+namespace qorid {
+
+// /proc/device-tree/morvane, the board's node.
+std::string boardNodePath();
+
+// Walks `dir` with nftw: symbolic links followed, a directory before its
+// entries, at most ten descriptors open (this bounds descriptors, not
+// depth). `visit` sees every entry, the root included. Returns nftw's
+// result: 0 after a complete walk, -1 when `dir` cannot be walked.
+using WalkVisitor = int (*)(const char* path, const struct stat* sb, int typeflag,
+                            struct FTW* ftwbuf);
+int walkTree(const char* dir, WalkVisitor visit);
+
+// Whether an entry of the walk is a property: a file (a link to a file
+// counts) not called "name", which every node has.
+bool isProperty(int typeflag, const char* fileName);
+
+// "QOR_" and the file's name upper-cased byte by byte under the global
+// locale: in the "C" locale only a-z change ("board-rev,2" gives
+// "QOR_BOARD-REV,2").
+std::string propertyParameterName(const char* fileName);
+
+// The property's value: the file's bytes up to its first newline, NUL bytes
+// included; empty when the file cannot be opened.
+std::string propertyValue(const char* path);
+
+}  // namespace qorid
+
+#endif  // QORID_LIB_DT_WALK_H_
