@@ -1,3 +1,4 @@
+#include "dt_walk.h"
 #include "fixture.h"
 
 #include <sys/socket.h>
@@ -28,6 +29,23 @@ class DtParserTest : public SystemTest {
     return lines;
   }
 };
+
+TEST(DtWalk, PropertyNamesAndWhichEntriesArePropertiesByByte) {
+  const std::pair<std::string, std::string> names[] = {
+      {"serial-number", "QOR_SERIAL-NUMBER"}, {"board-rev,2", "QOR_BOARD-REV,2"},
+      {"Name", "QOR_NAME"},                   {"#a\xe9z", "QOR_#A\xe9Z"},
+      {"", "QOR_"},
+  };
+  for (const auto& [file, parameter] : names) {
+    EXPECT_EQ(parameter, qorid::propertyParameterName(file.c_str())) << file;
+  }
+  EXPECT_TRUE(qorid::isProperty(FTW_F, "wan"));
+  EXPECT_TRUE(qorid::isProperty(FTW_F, "NAME"));
+  EXPECT_FALSE(qorid::isProperty(FTW_F, "name"));
+  for (int typeflag : {FTW_D, FTW_DNR, FTW_NS, FTW_SL, FTW_SLN}) {
+    EXPECT_FALSE(qorid::isProperty(typeflag, "wan")) << typeflag;
+  }
+}
 
 TEST_F(DtParserTest, EachFileGivesOneUpperCasedParameterWithItsFirstLine) {
   prop("name", "morvane\0"s);

@@ -1,4 +1,5 @@
 #include "fixture.h"
+#include "known_identities.h"
 
 #include <sys/stat.h>
 
@@ -25,42 +26,91 @@ struct LineCase {
   std::string message;  // the one log line expected
 };
 
-TEST_F(KnownIdentitiesTest, ParsesLinesOfEveryShape) {
-  const std::string found = "Found hardware identity: Board number ";
-  const LineCase cases[] = {
-      {"Morvane Starter Kit:3:mstart:Tessaron Morvane Starter Kit", true,
-       "Morvane Starter Kit", 3, {"mstart", "Tessaron Morvane Starter Kit"},
-       found + "3(Morvane Starter Kit)"},
-      {"Tessaron QVK:2:qvk", true, "Tessaron QVK", 2, {"qvk"},
-       "Found hardware identity: Board number 2(Tessaron QVK)"},
-      {"a::7:::b:", true, "a", 7, {"b"}, found + "7(a)"},
-      {"a: 7 :b", true, "a", 7, {"b"}, found + " 7 (a)"},
-      {"a:7x", true, "a", 7, {}, found + "7x(a)"},
-      {"a:+07", true, "a", 7, {}, found + "+07(a)"},
-      {"a:010", true, "a", 10, {}, found + "010(a)"},
-      {"a:-1", true, "a", -1, {}, found + "-1(a)"},
-      {"a:\t-2147483648", true, "a", -2147483647 - 1, {}, found + "\t-2147483648(a)"},
-      {"a:2147483647", true, "a", 2147483647, {}, found + "2147483647(a)"},
-      {"#a:1", true, "#a", 1, {}, found + "1(#a)"},
-      {"a:1:b\r", true, "a", 1, {"b\r"}, found + "1(a)"},
-      {"a:1\r", true, "a", 1, {}, found + "1\r(a)"},
-      {"100%s:5:%n", true, "100%s", 5, {"%n"}, found + "5(100%s)"},
-      {"a:x7", false, "", 0, {}, "The line:'a:x7" + kBadNumber},
-      {"a:-", false, "", 0, {}, "The line:'a:-" + kBadNumber},
-      {"a:+-1", false, "", 0, {}, "The line:'a:+-1" + kBadNumber},
-      {"a:   ", false, "", 0, {}, "The line:'a:   " + kBadNumber},
-      {"a:2147483648", false, "", 0, {}, "The line:'a:2147483648" + kBadNumber},
-      {"a:-2147483649", false, "", 0, {}, "The line:'a:-2147483649" + kBadNumber},
-      {"a:99999999999999999999999", false, "", 0, {},
-       "The line:'a:99999999999999999999999" + kBadNumber},
-      {"a", false, "", 0, {}, "The line:'a" + kTooFew},
-      {"a:", false, "", 0, {}, "The line:'a:" + kTooFew},
-      {":::a:::", false, "", 0, {}, "The line:':::a:::" + kTooFew},
-      {"", false, "", 0, {}, "The line:'" + kTooFew},
-      {"# a", false, "", 0, {}, "The line:'# a" + kTooFew},
+const std::string kFound = "Found hardware identity: Board number ";
+
+// Every shape of line: accepted with its fields, or rejected with the one
+// warning that names the reason.
+const LineCase kLineCases[] = {
+    {"Morvane Starter Kit:3:mstart:Tessaron Morvane Starter Kit", true,
+     "Morvane Starter Kit", 3, {"mstart", "Tessaron Morvane Starter Kit"},
+     kFound + "3(Morvane Starter Kit)"},
+    {"Tessaron QVK:2:qvk", true, "Tessaron QVK", 2, {"qvk"},
+     "Found hardware identity: Board number 2(Tessaron QVK)"},
+    {"a::7:::b:", true, "a", 7, {"b"}, kFound + "7(a)"},
+    {"a: 7 :b", true, "a", 7, {"b"}, kFound + " 7 (a)"},
+    {"a:7x", true, "a", 7, {}, kFound + "7x(a)"},
+    {"a:+07", true, "a", 7, {}, kFound + "+07(a)"},
+    {"a:010", true, "a", 10, {}, kFound + "010(a)"},
+    {"a:-1", true, "a", -1, {}, kFound + "-1(a)"},
+    {"a:\t-2147483648", true, "a", -2147483647 - 1, {}, kFound + "\t-2147483648(a)"},
+    {"a:2147483647", true, "a", 2147483647, {}, kFound + "2147483647(a)"},
+    {"#a:1", true, "#a", 1, {}, kFound + "1(#a)"},
+    {"a:1:b\r", true, "a", 1, {"b\r"}, kFound + "1(a)"},
+    {"a:1\r", true, "a", 1, {}, kFound + "1\r(a)"},
+    {"100%s:5:%n", true, "100%s", 5, {"%n"}, kFound + "5(100%s)"},
+    {"a:x7", false, "", 0, {}, "The line:'a:x7" + kBadNumber},
+    {"a:-", false, "", 0, {}, "The line:'a:-" + kBadNumber},
+    {"a:+-1", false, "", 0, {}, "The line:'a:+-1" + kBadNumber},
+    {"a:   ", false, "", 0, {}, "The line:'a:   " + kBadNumber},
+    {"a:2147483648", false, "", 0, {}, "The line:'a:2147483648" + kBadNumber},
+    {"a:-2147483649", false, "", 0, {}, "The line:'a:-2147483649" + kBadNumber},
+    {"a:99999999999999999999999", false, "", 0, {},
+     "The line:'a:99999999999999999999999" + kBadNumber},
+    {"a", false, "", 0, {}, "The line:'a" + kTooFew},
+    {"a:", false, "", 0, {}, "The line:'a:" + kTooFew},
+    {":::a:::", false, "", 0, {}, "The line:':::a:::" + kTooFew},
+    {"", false, "", 0, {}, "The line:'" + kTooFew},
+    {"# a", false, "", 0, {}, "The line:'# a" + kTooFew},
+};
+
+TEST(KnownIdentityLine, ParsesEveryShapeIntoFieldsOrAReason) {
+  for (const LineCase& c : kLineCases) {
+    SCOPED_TRACE("line: " + c.line);
+    const qorid::ParsedLine parsed = qorid::parseKnownIdentityLine(c.line);
+    if (!c.accepted) {
+      const bool tooFew = c.message.find(kTooFew) != std::string::npos;
+      EXPECT_EQ(tooFew ? qorid::LineVerdict::kTooFewFields : qorid::LineVerdict::kBadNumber,
+                parsed.verdict);
+      continue;
+    }
+    EXPECT_EQ(qorid::LineVerdict::kAccepted, parsed.verdict);
+    EXPECT_EQ(c.name, parsed.name);
+    EXPECT_EQ(c.number, parsed.number);
+    EXPECT_EQ(c.aliases, parsed.aliases);
+    // The message shows the number field as written.
+    EXPECT_EQ(c.message, kFound + parsed.numberText + "(" + c.name + ")");
+  }
+}
+
+TEST(KnownIdentityLookup, FirstRowInTableOrderWinsAndNamesAreNotAliases) {
+  const std::vector<qorid::KnownIdentity> table = {
+      {"A", {"x", "shared"}, 1},
+      {"B", {"shared", "A"}, 2},
+      {"A", {}, 3},
   };
+  EXPECT_EQ(&table[0], qorid::findByName(table, "A"));
+  EXPECT_EQ(&table[1], qorid::findByName(table, "B"));
+  EXPECT_EQ(&table[0], qorid::findByAlias(table, "shared"));
+  EXPECT_EQ(&table[1], qorid::findByAlias(table, "A"));
+  EXPECT_EQ(nullptr, qorid::findByAlias(table, "B"));
+  EXPECT_EQ(nullptr, qorid::findByName(table, "a"));
+  EXPECT_EQ(nullptr, qorid::findByAlias(table, ""));
+  EXPECT_EQ(nullptr, qorid::findByName(std::vector<qorid::KnownIdentity>{}, "A"));
+}
+
+TEST(KnownIdentityLookup, BuiltInRowsAndThePcStandApart) {
+  const std::vector<qorid::KnownIdentity>& rows = qorid::builtInIdentities();
+  ASSERT_EQ(3u, rows.size());
+  EXPECT_EQ(&rows[1], qorid::findByAlias(rows, "qvk"));
+  EXPECT_EQ(&rows[2], qorid::findByAlias(rows, "Tessaron Morvane Starter Kit"));
+  // The PC is no row: no lookup in the table can give it.
+  EXPECT_EQ(nullptr, qorid::findByName(rows, qorid::kPcName));
+  for (const qorid::KnownIdentity& row : rows) EXPECT_NE(qorid::kPcNumber, row.number);
+}
+
+TEST_F(KnownIdentitiesTest, ParsesLinesOfEveryShape) {
   QorIdentifier id(logger());
-  for (const LineCase& c : cases) {
+  for (const LineCase& c : kLineCases) {
     SCOPED_TRACE("line: " + c.line);
     testing_log::clear();
     HardwareIdentity identity;

@@ -1,5 +1,4 @@
 #include "fixture.h"
-#include "wan.h"
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -61,24 +60,6 @@ TEST_F(ParametersTest, ListKeepsOrderDuplicatesAndEveryByte) {
   EXPECT_EQ(&out, &id.listParams(out));
   EXPECT_EQ("QOR_A=1\nQOR_B=x=y\nQOR_A=two\nlines\nQOR_NUL=eth0\0\n=\n"s, out.str());
   EXPECT_TRUE(testing_log::entries().empty());
-}
-
-TEST_F(ParametersTest, WanIdentifierKeepsTheSignedByteRule) {
-  struct Case {
-    unsigned char mac[6];
-    const char* expected;
-  };
-  const Case cases[] = {
-      {{0x00, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e}, "01a2b3c4d5e"},
-      {{0x12, 0x34, 0x56, 0x78, 0x9a, 0xbc}, "12345678ff9affbc"},
-      {{0x0a, 0x80, 0xff, 0x01, 0x7f, 0x10}, "aff80ffff17f10"},
-      {{0x00, 0x00, 0x00, 0x00, 0x00, 0x00}, "000000"},
-      {{0xff, 0xff, 0xff, 0xff, 0xff, 0xff}, "ffffffffffffffffffffffff"},
-      {{0x02, 0xfc, 0x00, 0x00, 0x00, 0x01}, "2fffc0001"},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(c.expected, qorid::wanIdentifier(reinterpret_cast<const char*>(c.mac)));
-  }
 }
 
 TEST_F(ParametersTest, ExecExportsEveryParameterLaterDuplicateWinning) {
