@@ -11,6 +11,8 @@ void QorIdentifier::addParameter(std::string name, std::string value) {
   mParams.push_back(qor_param{std::move(name), std::move(value)});
 }
 
+const std::vector<qor_param>& QorIdentifier::getParams() const { return mParams; }
+
 std::ostream& QorIdentifier::listParams(std::ostream& out) {
   for (const qor_param& param : mParams) {
     // Values go out byte for byte, NUL bytes and newlines included.

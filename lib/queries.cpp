@@ -147,11 +147,15 @@ int QorIdentifier::getHardwareNumber() {
   return mHardwareNumber;
 }
 
+// The other getters determine the identity, when they must, as this one does.
 std::string QorIdentifier::getHardwareName() {
-  if (!mIdentityDetermined) {
-    logFullId(determineIdentity() ? Priority::DEBUG : Priority::ERROR);
-  }
+  getHardwareNumber();
   return mHardwareName;
+}
+
+std::vector<std::string> QorIdentifier::getAliases() {
+  getHardwareNumber();
+  return mAliases;
 }
 
 void QorIdentifier::logFullId(log4cpp::Priority::PriorityLevel level) {

@@ -34,9 +34,20 @@ TEST_F(IdentityReportTest, UnknownBoardReportsAtErrorAndRetriesEveryCall) {
   EXPECT_EQ(report, lastEntries(3));
   EXPECT_EQ("Unknown", id.getHardwareName());
   EXPECT_EQ(report, lastEntries(3));
+  EXPECT_EQ(std::vector<std::string>{}, id.getAliases());
+  EXPECT_EQ(report, lastEntries(3));
   EXPECT_EQ(-1, id.getHardwareNumber());
-  EXPECT_EQ(3, count(kFailure));
-  EXPECT_EQ(3, count("Identity is unknown: "));
+  EXPECT_EQ(4, count(kFailure));
+  EXPECT_EQ(4, count("Identity is unknown: "));
+}
+
+TEST_F(IdentityReportTest, AliasesGetterDeterminesFirstLikeTheOthers) {
+  setUname("5.10.0-qvk", "armv7l");
+  QorIdentifier id(logger());
+  testing_log::clear();
+  EXPECT_EQ(std::vector<std::string>{"qvk"}, id.getAliases());
+  EXPECT_EQ("Aliases: qvk ", testing_log::texts().back());
+  EXPECT_EQ(2, id.getHardwareNumber());
 }
 
 TEST_F(IdentityReportTest, SuccessIsCachedAndReportedOnceAtDebug) {
@@ -55,6 +66,8 @@ TEST_F(IdentityReportTest, SuccessIsCachedAndReportedOnceAtDebug) {
   putCpuinfo("Hardware\t: Tessaron QVK\n");  // not looked at again
   EXPECT_EQ(3, id.getHardwareNumber());
   EXPECT_EQ("Morvane Starter Kit", id.getHardwareName());
+  EXPECT_EQ((std::vector<std::string>{"mstart", "Tessaron Morvane Starter Kit"}),
+            id.getAliases());
   EXPECT_EQ(logged, testing_log::entries().size());
 }
 

@@ -50,6 +50,7 @@ TEST_F(ParametersTest, ListKeepsOrderDuplicatesAndEveryByte) {
   std::ostringstream empty;
   id.listParams(empty);
   EXPECT_EQ("", empty.str());
+  EXPECT_TRUE(id.getParams().empty());
 
   id.addParameter("QOR_A", "1");
   id.addParameter("QOR_B", "x=y");
@@ -59,6 +60,10 @@ TEST_F(ParametersTest, ListKeepsOrderDuplicatesAndEveryByte) {
   std::ostringstream out;
   EXPECT_EQ(&out, &id.listParams(out));
   EXPECT_EQ("QOR_A=1\nQOR_B=x=y\nQOR_A=two\nlines\nQOR_NUL=eth0\0\n=\n"s, out.str());
+  // The getter gives the same list, in the same order.
+  std::string fromGetter;
+  for (const qor_param& p : id.getParams()) fromGetter += p.name + "=" + p.value + "\n";
+  EXPECT_EQ(out.str(), fromGetter);
   EXPECT_TRUE(testing_log::entries().empty());
 }
 

@@ -73,6 +73,11 @@ class QORID_EXPORT QorIdentifier {
   int getHardwareNumber();
   // The board name, as getHardwareNumber(); "Unknown" when undetermined.
   std::string getHardwareName();
+  // The board's aliases, as getHardwareNumber(): determines the identity
+  // while it is unknown and logs the report. Empty when the identity came
+  // from the device tree, is the PC, or is unknown in a new object (a failed
+  // determination leaves the aliases of an earlier success).
+  std::vector<std::string> getAliases();
   // Logs the identity the object holds, every line at `level`.
   void logFullId(log4cpp::Priority::PriorityLevel level);
 
@@ -80,6 +85,10 @@ class QORID_EXPORT QorIdentifier {
   void addParameter(std::string name, std::string value);
   // Writes "name=value\n" for every parameter, flushing after each line.
   std::ostream& listParams(std::ostream& out);
+  // The parameters collected so far, in the order they were added,
+  // duplicates kept; empty before loadParams(). The reference is valid while
+  // the identifier lives; adding parameters may move the elements.
+  const std::vector<qor_param>& getParams() const;
   // Exports every parameter with setenv, then replaces the process with
   // argv[0] (searched on PATH) or, with `script`, with $SHELL (or /bin/bash)
   // running argv. argv[argc] must be null. Returns only when the exec fails,
