@@ -36,6 +36,7 @@ const char kHelp[] =
     "variables\n"
     "--script -s Execute bash script with all system parameters defined as "
     "environment variables\n"
+    "--json -j Print the board identity and system parameters as JSON\n"
     "--help -h This help\n";
 
 struct ExecCall {

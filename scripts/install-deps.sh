@@ -23,6 +23,8 @@ packages=(
   diffutils
   groff-base mandoc           # man page tests: groff renders, mandoc lints
   tar gzip                    # board dumps: qorid-dump and its test
+  nlohmann-json3-dev          # the JSON writer of qorid --json
+  python3                     # the JSON tests read the output with its json module
 )
 packages+=("$@")
 

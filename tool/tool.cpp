@@ -1,5 +1,6 @@
 #include "tool.h"
 
+#include "json_output.h"
 #include "qorid/qorid.h"
 
 #include <fcntl.h>
@@ -10,6 +11,8 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <string>
+#include <vector>
 
 namespace qorid {
 namespace {
@@ -24,6 +27,7 @@ const char kHelp[] =
     "variables\n"
     "--script -s Execute bash script with all system parameters defined as "
     "environment variables\n"
+    "--json -j Print the board identity and system parameters as JSON\n"
     "--help -h This help\n";
 
 const struct option kLongOptions[] = {
@@ -31,6 +35,7 @@ const struct option kLongOptions[] = {
     {"list", no_argument, nullptr, 'l'},
     {"exec", no_argument, nullptr, 'e'},
     {"script", no_argument, nullptr, 's'},
+    {"json", no_argument, nullptr, 'j'},
     {"help", no_argument, nullptr, 'h'},
     {nullptr, 0, nullptr, 0},
 };
@@ -41,7 +46,7 @@ ToolOptions parseOptions(int argc, char** argv) {
   ToolOptions options;
   optind = 0;  // a full restart of getopt's scan, also for a second parse
   int c;
-  while ((c = getopt_long(argc, argv, "vlehs", kLongOptions, nullptr)) != -1) {
+  while ((c = getopt_long(argc, argv, "vlehsj", kLongOptions, nullptr)) != -1) {
     switch (c) {
       case 'v':
         options.verbose = true;
@@ -55,6 +60,9 @@ ToolOptions parseOptions(int argc, char** argv) {
       case 's':
         options.script = true;
         options.exec = true;
+        break;
+      case 'j':
+        options.json = true;
         break;
       case 'h':
         options.help = true;
@@ -74,10 +82,20 @@ int runTool(const ToolOptions& options, int argc, char** argv,
     out << kHelp << std::flush;
     return 0;
   }
-  if (options.list) {
+  if (options.list || options.json) {
     if (options.exec) {
       out << "We cannot list and execute at the same time" << std::endl;
       return -1;
+    }
+    if (options.json) {
+      // The identity the getters report, then the parameters as --list
+      // loads them (the first getter is where loading starts too).
+      const int number = identifier.getHardwareNumber();
+      const std::string name = identifier.getHardwareName();
+      const std::vector<std::string> aliases = identifier.getAliases();
+      identifier.parse_params();
+      out << identityJson(number, name, aliases, identifier.getParams()) << std::endl;
+      return 0;
     }
     // Positional words select nothing: the whole list is printed.
     identifier.loadParams();

@@ -15,6 +15,7 @@ struct ToolOptions {
   bool list = false;
   bool exec = false;    // set by --exec and by --script
   bool script = false;
+  bool json = false;    // --json: the identity and parameters as JSON
   bool help = false;    // --help seen: nothing after it was parsed
   int firstArgument = 0;  // index of the first non-option argument
 };

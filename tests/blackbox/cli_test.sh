@@ -2,7 +2,7 @@
 source "$(dirname "$0")/harness.sh"
 
 help=$(cat "$FIXTURES/expected/help.txt"; echo x)
-for args in "-h" "--help" "--he" "-l -h" "-h -l" "-v --help --bogus" "--exec -h"; do
+for args in "-h" "--help" "--he" "-l -h" "-h -l" "-v --help --bogus" "--exec -h" "-j -h"; do
   # shellcheck disable=SC2086
   out=$("$QORID" $args 2>"$WORK/err"; echo "x")
   status=$("$QORID" $args >/dev/null 2>&1; echo $?)
@@ -38,9 +38,25 @@ check "getopt reports the short option" \
 "$QORID" --ver >/dev/null 2>&1 # --verbose and no other --ver...: unambiguous
 check "--ver is accepted" 0 $?
 
+# --json takes the place of --list, and is refused with --exec as --list is.
+json=$("$QORID" --json 2>/dev/null)
+check "--json exits 0" 0 $?
+for args in "-j" "--j" "--json --list -v"; do
+  # shellcheck disable=SC2086
+  check "$args is --json" "$json" "$("$QORID" $args 2>/dev/null)"
+done
+check "--json is one JSON document" "" \
+  "$(python3 -c 'import json,sys; json.loads(sys.stdin.read())' <<<"$json" 2>&1)"
+for args in "--json --exec env" "-s x.sh -j" "-l -j -e"; do
+  # shellcheck disable=SC2086
+  out=$("$QORID" $args 2>"$WORK/err")
+  check "$args: status" 255 $?
+  check "$args: refused" "We cannot list and execute at the same time" "$out"
+done
+
 # Output that cannot be written is an error of its own: one line, status 1,
 # whether the device is full or descriptor 1 was closed from the start.
-for args in "" "-v" "--list" "--help" "-e" "-l -e"; do
+for args in "" "-v" "--list" "--help" "-e" "-l -e" "--json"; do
   # shellcheck disable=SC2086
   "$QORID" $args >/dev/full 2>"$WORK/err"
   check "${args:-plain} to a full device: status" 1 $?

@@ -112,8 +112,8 @@ board_env() {
   echo "QORID_TEST_MACHINE=$(sed -n 2p "$1/uname")"
 }
 
-# replay NAME DUMP_DIR: qorid --verbose and --list on the unpacked dump, into
-# $WORK/NAME.verbose and $WORK/NAME.list.
+# replay NAME DUMP_DIR: qorid --verbose, --list and --json on the unpacked
+# dump, into $WORK/NAME.verbose, $WORK/NAME.list and $WORK/NAME.json.
 replay() {
   local name=$1 dump=$2 root mode envs
   root=$(new_root "replay-$name")
@@ -123,7 +123,7 @@ replay() {
     return
   fi
   mapfile -t envs < <(board_env "$dump")
-  for mode in verbose list; do
+  for mode in verbose list json; do
     NET_SETUP=$WORK/$name.net.sh in_sandbox "$root" -- env "${envs[@]}" \
       "$QORID" --$mode >"$WORK/$name.$mode" 2>"$WORK/$name.$mode.err"
     check "$name: $mode exit status" 0 $?
@@ -191,6 +191,8 @@ for fixture in "$DUMPS"/*/; do
   replay "$name" "$dump"
   check_file "$name: verbose" "$fixture/expected.verbose" "$WORK/$name.verbose"
   check_list "$name" "$fixture/expected.list" "$WORK/$name.list"
+  check "$name: json" "" "$(python3 "$SOURCE_DIR/tests/support/json_check.py" \
+    "$WORK/$name.json" "$WORK/$name.list" "$fixture/expected.verbose")"
 done
 check "at least five dumps" yes "$([ "$count" -ge 5 ] && echo yes || echo no)"
 

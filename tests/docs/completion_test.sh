@@ -40,8 +40,8 @@ complete_words() {
   printf '%s\n' "${COMPREPLY[@]}" | LC_ALL=C sort -u | paste -sd ' '
 }
 
-all_options='--exec --help --list --script --verbose -e -h -l -s -v'
-long_options='--exec --help --list --script --verbose'
+all_options='--exec --help --json --list --script --verbose -e -h -j -l -s -v'
+long_options='--exec --help --json --list --script --verbose'
 files='-dash .hidden alpha.sh alpha.txt beta.sh sub'
 commands='qoridtest-one qoridtest-two'
 
@@ -50,6 +50,7 @@ commands='qoridtest-one qoridtest-two'
 # in a blank).
 cases="
 qorid --v                         | --verbose
+qorid --j                         | --json
 qorid --e                         | --exec
 qorid --verbose --s               | --script
 qorid -                           | $all_options

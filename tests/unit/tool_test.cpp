@@ -66,6 +66,12 @@ TEST(ToolOptions, ParsesShortLongPrefixedAndUnknownOptions) {
       EXPECT_EQ(c.rest, a.rest(o.firstArgument));
     }
   }
+  // --json and -j, which no other long option's prefix can be taken for.
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"qorid", "-j"}, {"qorid", "--j", "-v"}, {"qorid", "-lj"}}) {
+    Argv a(args);
+    EXPECT_TRUE(qorid::parseOptions(a.argc(), a.argv()).json) << args[1];
+  }
   const std::string diagnostics = ::testing::internal::GetCapturedStderr();
   EXPECT_NE(std::string::npos, diagnostics.find("bogus"));
   EXPECT_NE(std::string::npos, diagnostics.find("-- 'x'"));
@@ -99,6 +105,16 @@ TEST_F(ToolRunTest, UnknownBoardDeterminesTwiceWithVerbose) {
   EXPECT_EQ(2, reports);
 }
 
+TEST_F(ToolRunTest, JsonRefusesExecLikeListAndYieldsToHelp) {
+  const std::string conflict = "We cannot list and execute at the same time\n";
+  EXPECT_EQ(conflict, run({"qorid", "-j", "-e", "env"}, -1));
+  EXPECT_EQ(conflict, run({"qorid", "--script", "x.sh", "--json"}, -1));
+  EXPECT_FALSE(testing_log::contains("Attempting to find alias by DT"));  // nothing loaded
+  EXPECT_EQ(run({"qorid", "-h"}), run({"qorid", "-j", "-h"}));
+  EXPECT_EQ("{\"number\":-1,\"name\":\"Unknown\",\"aliases\":[],\"parameters\":[]}\n",
+            run({"qorid", "--json", "--list", "-v"}));
+}
+
 TEST_F(ToolRunTest, HelpWinsWhereverItStands) {
   const std::string help =
       "qorid [options] [param|cmd ] \n"
@@ -109,6 +125,7 @@ TEST_F(ToolRunTest, HelpWinsWhereverItStands) {
       "--exec -e Execute cmd with all system parameters defined as environment variables\n"
       "--script -s Execute bash script with all system parameters defined as environment "
       "variables\n"
+      "--json -j Print the board identity and system parameters as JSON\n"
       "--help -h This help\n";
   EXPECT_EQ(help, run({"qorid", "-h"}));
   EXPECT_EQ(help, run({"qorid", "-l", "-h"}));
