@@ -6,9 +6,11 @@
 #                         with its binfmt_misc handler (binfmt_misc is mounted
 #                         when empty); fails with a message saying what is
 #                         missing
+#   pristine_root ARCH    the debootstrap of ARCH under $ROOTS/pristine-ARCH,
+#                         made unless an earlier run made it; roots of
+#                         different architectures can be made side by side
 #   fresh_root ARCH DIR   DIR becomes a root of ARCH that nothing has used:
-#                         a copy of one debootstrap made for this run (or an
-#                         earlier one) under $ROOTS/pristine-ARCH
+#                         a copy of the pristine root
 #   in_root DIR CMD...    runs CMD chrooted into DIR in a private mount
 #                         namespace, with /proc and /dev mounted, apt
 #                         non-interactive and the network of this machine
@@ -62,8 +64,9 @@ need_root_tools() {
     root_die "the binfmt_misc handler $handler lacks the F flag needed in a chroot"
 }
 
-fresh_root() {
-  local arch=$1 dir=$2 pristine=$ROOTS/pristine-$1
+# pristine_root ARCH: makes $ROOTS/pristine-ARCH unless it is there.
+pristine_root() {
+  local arch=$1 pristine=$ROOTS/pristine-$1
   need_root_tools "$arch"
   if [ ! -e "$pristine/.complete" ]; then
     rm -rf "$pristine"
@@ -74,6 +77,11 @@ fresh_root() {
       { tail -n 20 "$ROOTS/debootstrap-$arch.log" >&2; root_die "debootstrap for $arch failed"; }
     touch "$pristine/.complete"
   fi
+}
+
+fresh_root() {
+  local arch=$1 dir=$2 pristine=$ROOTS/pristine-$1
+  pristine_root "$arch"
   rm -rf "$dir"
   mkdir -p "$(dirname "$dir")"
   cp -a "$pristine" "$dir"

@@ -91,6 +91,15 @@ in_board() {
   ' in_board "$root" "$board/net" "$personality" "$@"
 }
 
+# The debootstraps, foreign ones slow under emulation, side by side.
+for arch in "${ARCHES[@]}"; do
+  pristine_root "$arch" &
+done
+for job in $(jobs -p); do
+  wait "$job" || fail "a debootstrap failed"
+done
+[ "$failed" -eq 0 ] || finish
+
 for arch in "${ARCHES[@]}"; do
   root=$WORK/$arch
   echo "== $arch: fresh root, packages installed with apt"
