@@ -12,10 +12,12 @@
 // Missing fields are empty. uname reports a field up to its first NUL and
 // at most 64 bytes, as the kernel's fixed-size fields would.
 #include "expectations.h"
+#include "field_access.h"
+#include "files.h"
 #include "fuzz_support.h"
 #include "nolt/nolt.h"
 #include "qorid/qorid.h"
-#include "quiet_logger.h"
+#include "recording_logger.h"
 #include "system.h"
 
 #include <algorithm>
@@ -80,11 +82,9 @@ struct Paths {
 
 const Paths& paths() {
   static const Paths p = [] {
-    const std::string& root = fuzz::scratchDir();
-    for (const char* dir : {"/etc", "/proc", "/proc/device-tree",
-                            "/proc/device-tree/morvane"}) {
-      fuzz::makeDir(root + dir);
-    }
+    const std::string& root = testing_fs::scratchDir();
+    testing_fs::makeDirs(root + "/etc");
+    testing_fs::makeDirs(root + "/proc/device-tree/morvane");
     qorid::sys::setRootForTesting(root);
     Paths made{qorid::sys::knownIdsPath(), qorid::sys::boardIdPath(),
                qorid::sys::descriptionPath(), qorid::sys::cpuinfoPath()};
@@ -95,18 +95,18 @@ const Paths& paths() {
 }
 
 void place(const std::string& path, Presence presence, const std::string& content) {
-  fuzz::removePath(path);
+  testing_fs::removePath(path);
   switch (presence) {
     case Presence::kAbsent:
       break;
     case Presence::kFile:
-      fuzz::writeFile(path, content);
+      testing_fs::writeFile(path, content);
       break;
     case Presence::kDirectory:
-      fuzz::makeDir(path);
+      testing_fs::makeDirs(path);
       break;
     case Presence::kFifo:
-      fuzz::makeFifo(path);
+      testing_fs::makeFifo(path);
       break;
   }
 }
@@ -243,11 +243,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const Expected e = expect(s);
 
   static cNolt logger("qorid");
-  fuzz_log::reset();
+  testing_log::clear();
   QorIdentifier id(&logger);
   FUZZ_CHECK(fuzz::sameIdentities(Inspect::known(id), e.known));
   // Each rejected line is a warning; the built-in table is announced by one.
-  FUZZ_CHECK(fuzz_log::counts().warn == (opens(s.knownIds) ? e.rejectedLines : 1u));
+  FUZZ_CHECK(testing_log::count(testing_log::Level::kWarn) ==
+             (opens(s.knownIds) ? e.rejectedLines : 1u));
   FUZZ_CHECK(!Inspect::determined(id));  // construction does not determine
 
   const int number = id.getHardwareNumber();
@@ -259,20 +260,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // A success is cached: asking for the name reads and logs nothing more.
   // A failure is retried, and comes out the same.
-  const unsigned before = fuzz_log::counts().total();
+  const size_t before = testing_log::entries().size();
   const std::string name = id.getHardwareName();
   FUZZ_CHECK(name == e.name);
-  FUZZ_CHECK(e.found ? fuzz_log::counts().total() == before
-                     : fuzz_log::counts().total() > before);
+  FUZZ_CHECK(e.found ? testing_log::entries().size() == before
+                     : testing_log::entries().size() > before);
   checkHolds(id, e);
 
   // Determining again over unchanged files gives the same identity, with a
   // warning when it was already known.
-  const unsigned warningsBefore = fuzz_log::counts().warn;
+  const size_t warningsBefore = testing_log::count(testing_log::Level::kWarn);
   FUZZ_CHECK(id.determineIdentity() == e.found);
   checkHolds(id, e);
   if (e.found) {
-    FUZZ_CHECK(fuzz_log::counts().warn > warningsBefore);
+    FUZZ_CHECK(testing_log::count(testing_log::Level::kWarn) > warningsBefore);
   }
+  testing_log::clear();  // memory stays bounded over a long run
   return 0;
 }

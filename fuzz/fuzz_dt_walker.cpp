@@ -17,16 +17,18 @@
 // entries and 12 levels; an operation on a name already taken by something
 // of another kind is skipped.
 #include "expectations.h"
+#include "field_access.h"
+#include "files.h"
 #include "fuzz_support.h"
 #include "nolt/nolt.h"
 #include "qorid/qorid.h"
+#include "recording_logger.h"
 #include "system.h"
-
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <utility>
@@ -69,13 +71,13 @@ std::string baseName(const std::string& relative) {
   return slash == std::string::npos ? relative : relative.substr(slash + 1);
 }
 
-std::string missingPath() { return fuzz::scratchDir() + "/missing"; }
+std::string missingPath() { return testing_fs::scratchDir() + "/missing"; }
 
 Tree build(const std::string& node, fuzz::Reader& in) {
   Tree tree;
   std::vector<std::string> linkable;  // files and FIFOs, in order of creation
   std::vector<std::string> stack;     // the directory operations go into
-  fuzz::makeDir(node);
+  testing_fs::makeDirs(node);
   while (!in.empty() && tree.size() < kMaxEntries) {
     const int op = in.byte() % 8;
     if (op == 4) {
@@ -97,7 +99,7 @@ Tree build(const std::string& node, fuzz::Reader& in) {
         if (existing != tree.end() && existing->second.kind != Kind::kFile) {
           break;
         }
-        fuzz::writeFile(path, content);
+        testing_fs::writeFile(path, content);
         if (existing == tree.end()) {
           linkable.push_back(relative);
         }
@@ -106,14 +108,14 @@ Tree build(const std::string& node, fuzz::Reader& in) {
       }
       case 2:
         if (existing == tree.end()) {
-          fuzz::makeFifo(path);
+          testing_fs::makeFifo(path);
           tree[relative] = Entry{Kind::kFifo, {}, {}};
           linkable.push_back(relative);
         }
         break;
       case 3:
         if (existing == tree.end() && stack.size() < kMaxDepth) {
-          fuzz::makeDir(path);
+          testing_fs::makeDirs(path);
           tree[relative] = Entry{Kind::kDirectory, {}, {}};
           stack.push_back(relative);
         } else if (existing != tree.end() && existing->second.kind == Kind::kDirectory) {
@@ -124,18 +126,14 @@ Tree build(const std::string& node, fuzz::Reader& in) {
         const uint8_t choice = in.byte();
         if (existing == tree.end() && !linkable.empty()) {
           const std::string& target = linkable[choice % linkable.size()];
-          if (::symlink((node + "/" + target).c_str(), path.c_str()) != 0) {
-            fuzz::harnessFailed("symlink " + path);
-          }
+          std::filesystem::create_symlink(node + "/" + target, path);
           tree[relative] = Entry{Kind::kLink, {}, target};
         }
         break;
       }
       case 6:
         if (existing == tree.end()) {
-          if (::symlink(missingPath().c_str(), path.c_str()) != 0) {
-            fuzz::harnessFailed("symlink " + path);
-          }
+          std::filesystem::create_symlink(missingPath(), path);
           tree[relative] = Entry{Kind::kDangling, {}, {}};
         }
         break;
@@ -171,7 +169,7 @@ void prepare() {
   static const bool done = [] {
     // Nothing else lives under the root: the identifier finds no known
     // identities file.
-    qorid::sys::setRootForTesting(fuzz::scratchDir());
+    qorid::sys::setRootForTesting(testing_fs::scratchDir());
     return true;
   }();
   (void)done;
@@ -183,7 +181,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   prepare();
   fuzz::Reader in(data, size);
   const bool nodeMissing = (in.byte() & 1) != 0;
-  const std::string node = fuzz::scratchDir() + "/node";
+  const std::string node = testing_fs::scratchDir() + "/node";
   Tree tree;
   if (!nodeMissing) {
     tree = build(node, in);
@@ -193,6 +191,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   QorIdentifier id(&logger);
   std::string dir = nodeMissing ? missingPath() : node;
   const int result = QorDTParser::parse(&id, &dir[0]);
+  testing_log::clear();  // memory stays bounded over a long run
   FUZZ_CHECK(QorDTParser::mQOrId == &id);
 
   std::vector<std::string> actual;
@@ -210,6 +209,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(result == 0);
   std::sort(actual.begin(), actual.end());
   FUZZ_CHECK(actual == expectedParams(tree));
-  fuzz::removePath(node);
+  testing_fs::removePath(node);
   return 0;
 }

@@ -1,10 +1,11 @@
 // Fuzzes QorIdentifier::parseIdentityLine with arbitrary bytes and holds each
 // result against the rules for known-identities lines.
 #include "expectations.h"
+#include "files.h"
 #include "fuzz_support.h"
 #include "nolt/nolt.h"
 #include "qorid/qorid.h"
-#include "quiet_logger.h"
+#include "recording_logger.h"
 #include "system.h"
 
 #include <cstddef>
@@ -20,7 +21,7 @@ QorIdentifier& identifier() {
   static QorIdentifier id = [] {
     // An empty root: the constructor finds no file and builds in the
     // default identities, reading nothing.
-    qorid::sys::setRootForTesting(fuzz::scratchDir());
+    qorid::sys::setRootForTesting(testing_fs::scratchDir());
     return QorIdentifier(&logger);
   }();
   return id;
@@ -38,16 +39,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   HardwareIdentity identity;
   identity.aliases.push_back(kEarlierAlias);  // parsing appends after it
-  fuzz_log::reset();
+  testing_log::clear();
   const bool accepted = id.parseIdentityLine(identity, line);
   const std::optional<HardwareIdentity> expected = fuzz::expectedIdentity(line);
 
   FUZZ_CHECK(accepted == expected.has_value());
   if (!accepted) {
-    FUZZ_CHECK(fuzz_log::counts().warn == 1);  // a rejected line is logged once
+    FUZZ_CHECK(testing_log::count(testing_log::Level::kWarn) == 1);  // logged once
+    testing_log::clear();  // memory stays bounded over a long run
     return 0;
   }
-  FUZZ_CHECK(fuzz_log::counts().warn == 0);
+  FUZZ_CHECK(testing_log::count(testing_log::Level::kWarn) == 0);
+  testing_log::clear();
   FUZZ_CHECK(isField(identity.name));
   FUZZ_CHECK(!identity.aliases.empty() && identity.aliases[0] == kEarlierAlias);
   for (size_t i = 1; i < identity.aliases.size(); ++i) {

@@ -3,9 +3,11 @@
 // byte; argv[0] is "qorid"). The identifier sees an empty root and a
 // non-x86 machine, so the board is unknown and there are no parameters.
 // execvp is replaced below: nothing is ever executed.
+#include "files.h"
 #include "fuzz_support.h"
 #include "nolt/nolt.h"
 #include "qorid/qorid.h"
+#include "recording_logger.h"
 #include "system.h"
 #include "tool.h"
 
@@ -161,7 +163,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   // complaints about unknown options would flood the fuzzer's output.
   ::unsetenv("POSIXLY_CORRECT");
   opterr = 0;
-  qorid::sys::setRootForTesting(fuzz::scratchDir());
+  qorid::sys::setRootForTesting(testing_fs::scratchDir());
   qorid::sys::setUnameForTesting("5.10.0", "armv7l");
 
   // The library must reach the execvp above, not the C library's.
@@ -212,6 +214,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::ostringstream out;
   gExec = ExecCall();
   const int status = qorid::runTool(options, argc, argv.data(), id, out);
+  testing_log::clear();  // memory stays bounded over a long run
   const bool executes = !e.help && !e.list && e.exec && !arguments.empty();
   FUZZ_CHECK(gExec.count == (executes ? 1 : 0));
 
