@@ -3,6 +3,8 @@
 #ifndef QORID_FUZZ_FUZZ_SUPPORT_H_
 #define QORID_FUZZ_FUZZ_SUPPORT_H_
 
+#include "qorid/qorid.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -19,6 +21,10 @@
 namespace fuzz {
 
 [[noreturn]] void checkFailed(const char* condition, const char* file, int line);
+
+inline bool sameIdentity(const HardwareIdentity& a, const HardwareIdentity& b) {
+  return a.name == b.name && a.number == b.number && a.aliases == b.aliases;
+}
 
 // Reads a fuzz input front to back; reading past the end gives nothing.
 class Reader {
