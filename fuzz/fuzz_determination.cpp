@@ -1,7 +1,12 @@
 // Fuzzes a whole identification through the system seam: the known
 // identities file, the device-tree boardid and description, uname and
-// /proc/cpuinfo all come from the input. Each result is held against the
-// documented order of the search.
+// /proc/cpuinfo all come from the input. Two identifiers, one after the
+// other, identify the board over the same files and must show the same:
+// the table, what every getter returned, the identity held and every log
+// line. Each also keeps the contracts of qorid/qorid.h: construction does
+// not determine, a success is cached and a failure retried, a second
+// determineIdentity warns when the identity was known, the unknown identity
+// is -1 and "Unknown".
 //
 // Input: one byte of flags, then six fields separated by 0xff bytes:
 //   known identities file, boardid, description, uname release,
@@ -11,17 +16,17 @@
 // nobody writes); bit 6 makes uname fail; bit 7 leaves out /proc/cpuinfo.
 // Missing fields are empty. uname reports a field up to its first NUL and
 // at most 64 bytes, as the kernel's fixed-size fields would.
-#include "expectations.h"
+#include "field_access.h"
+#include "files.h"
 #include "fuzz_support.h"
 #include "nolt/nolt.h"
 #include "qorid/qorid.h"
-#include "quiet_logger.h"
+#include "recording_logger.h"
 #include "system.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -80,11 +85,9 @@ struct Paths {
 
 const Paths& paths() {
   static const Paths p = [] {
-    const std::string& root = fuzz::scratchDir();
-    for (const char* dir : {"/etc", "/proc", "/proc/device-tree",
-                            "/proc/device-tree/morvane"}) {
-      fuzz::makeDir(root + dir);
-    }
+    const std::string& root = testing_fs::scratchDir();
+    testing_fs::makeDirs(root + "/etc");
+    testing_fs::makeDirs(root + "/proc/device-tree/morvane");
     qorid::sys::setRootForTesting(root);
     Paths made{qorid::sys::knownIdsPath(), qorid::sys::boardIdPath(),
                qorid::sys::descriptionPath(), qorid::sys::cpuinfoPath()};
@@ -95,18 +98,18 @@ const Paths& paths() {
 }
 
 void place(const std::string& path, Presence presence, const std::string& content) {
-  fuzz::removePath(path);
+  testing_fs::removePath(path);
   switch (presence) {
     case Presence::kAbsent:
       break;
     case Presence::kFile:
-      fuzz::writeFile(path, content);
+      testing_fs::writeFile(path, content);
       break;
     case Presence::kDirectory:
-      fuzz::makeDir(path);
+      testing_fs::makeDirs(path);
       break;
     case Presence::kFifo:
-      fuzz::makeFifo(path);
+      testing_fs::makeFifo(path);
       break;
   }
 }
@@ -115,115 +118,75 @@ bool opens(Presence presence) {
   return presence == Presence::kFile || presence == Presence::kFifo;
 }
 
-// What the file gives when read: a FIFO without a writer reads as empty.
-const std::string& readable(Presence presence, const std::string& content) {
-  static const std::string kNothing;
-  return presence == Presence::kFile ? content : kNothing;
+bool isField(const std::string& text) {
+  return !text.empty() && text.find_first_of(":\n") == std::string::npos;
 }
 
-struct Expected {
+// Everything one identification shows: the table, whether the board was
+// found, the identity held (which the getters returned) and the log.
+struct Outcome {
   std::vector<HardwareIdentity> known;
-  unsigned rejectedLines = 0;
   bool found = false;
-  int number = -1;
-  std::string name = "Unknown";
-  std::vector<std::string> aliases;
+  HardwareIdentity held;
+  std::vector<testing_log::Entry> log;
 };
 
-const HardwareIdentity* findByAlias(const std::vector<HardwareIdentity>& known,
-                                    const std::string& alias) {
-  for (const HardwareIdentity& identity : known) {
-    for (const std::string& a : identity.aliases) {
-      if (a == alias) {
-        return &identity;
-      }
-    }
-  }
-  return nullptr;
+bool sameOutcome(const Outcome& a, const Outcome& b) {
+  return std::equal(a.known.begin(), a.known.end(), b.known.begin(), b.known.end(),
+                    fuzz::sameIdentity) &&
+         a.found == b.found && fuzz::sameIdentity(a.held, b.held) && a.log == b.log;
 }
 
-Expected expect(const Setup& s) {
-  Expected e;
-  if (opens(s.knownIds)) {
-    for (const std::string& line : fuzz::splitLines(readable(s.knownIds, s.knownIdsText))) {
-      if (std::optional<HardwareIdentity> identity = fuzz::expectedIdentity(line)) {
-        e.known.push_back(*identity);
-      } else {
-        ++e.rejectedLines;
-      }
-    }
-  } else {
-    e.known = fuzz::builtInIdentities();
-  }
-
-  // 1. The device-tree node: boardid decides, description only names.
-  if (opens(s.boardId)) {
-    e.found = true;
-    e.number = fuzz::expectedBoardNumber(readable(s.boardId, s.boardIdText), e.number);
-  }
-  if (opens(s.description)) {
-    e.name = fuzz::firstLine(readable(s.description, s.descriptionText));
-  }
-  if (e.found) {
-    return e;
-  }
-  auto adopt = [&e](const HardwareIdentity& identity) {
-    e.found = true;
-    e.number = identity.number;
-    e.name = identity.name;
-    e.aliases = identity.aliases;
-  };
-  // 2. The kernel release's last dash-separated word among the aliases;
-  // 3. the PC by its machine type.
-  if (!s.unameFails) {
-    const size_t dash = s.release.rfind('-');
-    if (dash != std::string::npos) {
-      if (const HardwareIdentity* match = findByAlias(e.known, s.release.substr(dash + 1))) {
-        adopt(*match);
-        return e;
-      }
-    }
-    if (s.machine == "x86_64") {
-      e.found = true;
-      e.number = 64;
-      e.name = "x86_64 PC";
-      return e;
-    }
-  }
-  // 4. The first "Hardware" line of cpuinfo: names first, then aliases.
-  if (s.cpuinfoPresent) {
-    for (const std::string& line : fuzz::splitLines(s.cpuinfoText)) {
-      if (line.compare(0, 8, "Hardware") != 0) {
-        continue;
-      }
-      const size_t colon = line.find(':');
-      const std::string value = colon == std::string::npos || colon + 2 > line.size()
-                                    ? std::string()
-                                    : line.substr(colon + 2);
-      for (const HardwareIdentity& identity : e.known) {
-        if (identity.name == value) {
-          adopt(identity);
-          return e;
-        }
-      }
-      if (const HardwareIdentity* match = findByAlias(e.known, value)) {
-        adopt(*match);
-        return e;
-      }
-      break;
-    }
-  }
-  e.found = false;
-  e.number = -1;
-  e.name = "Unknown";
-  return e;
+HardwareIdentity heldBy(const QorIdentifier& id) {
+  return {Inspect::name(id), Inspect::aliases(id), Inspect::number(id)};
 }
 
-void checkHolds(const QorIdentifier& id, const Expected& e) {
-  FUZZ_CHECK(Inspect::determined(id) == e.found);
-  FUZZ_CHECK(Inspect::number(id) == e.number);
-  FUZZ_CHECK(Inspect::name(id) == e.name);
-  FUZZ_CHECK(Inspect::aliases(id) == e.aliases);
+Outcome identify(const Setup& s) {
+  static cNolt logger("qorid");
+  testing_log::clear();
+  QorIdentifier id(&logger);
+  Outcome o;
+  o.known = Inspect::known(id);
+  FUZZ_CHECK(!Inspect::determined(id));
+  if (!opens(s.knownIds)) {
+    FUZZ_CHECK(o.known.size() == 3);  // the built-in identities
+  }
+  for (const HardwareIdentity& row : o.known) {
+    FUZZ_CHECK(isField(row.name));
+    FUZZ_CHECK(std::all_of(row.aliases.begin(), row.aliases.end(), isField));
+  }
+
+  const int number = id.getHardwareNumber();
+  o.found = Inspect::determined(id);
+  o.held = heldBy(id);
+  FUZZ_CHECK(number == o.held.number);
+  if (!o.found) {
+    FUZZ_CHECK(o.held.number == -1 && o.held.name == "Unknown");
+  }
+  // Aliases only come with their row of the table; the device tree and the
+  // PC have none.
+  if (!o.held.aliases.empty()) {
+    FUZZ_CHECK(std::any_of(o.known.begin(), o.known.end(), [&o](const HardwareIdentity& row) {
+      return fuzz::sameIdentity(row, o.held);
+    }));
+  }
+
+  // A success is cached: asking for the name reads and logs nothing more.
+  // A failure is retried, over the same files to the same end.
+  const size_t logged = testing_log::entries().size();
+  FUZZ_CHECK(id.getHardwareName() == o.held.name);
+  FUZZ_CHECK(o.found ? testing_log::entries().size() == logged
+                     : testing_log::entries().size() > logged);
+  FUZZ_CHECK(Inspect::determined(id) == o.found && fuzz::sameIdentity(heldBy(id), o.held));
+
+  // Determining again warns first when the identity was known.
+  const size_t warnings = testing_log::count(testing_log::Level::kWarn);
+  FUZZ_CHECK(id.determineIdentity() == o.found);
+  FUZZ_CHECK(testing_log::count(testing_log::Level::kWarn) > warnings || !o.found);
+  FUZZ_CHECK(Inspect::determined(id) == o.found && fuzz::sameIdentity(heldBy(id), o.held));
+  o.log = testing_log::entries();
+  testing_log::clear();
+  return o;
 }
 
 }  // namespace
@@ -240,39 +203,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } else {
     qorid::sys::setUnameForTesting(s.release, s.machine);
   }
-  const Expected e = expect(s);
-
-  static cNolt logger("qorid");
-  fuzz_log::reset();
-  QorIdentifier id(&logger);
-  FUZZ_CHECK(fuzz::sameIdentities(Inspect::known(id), e.known));
-  // Each rejected line is a warning; the built-in table is announced by one.
-  FUZZ_CHECK(fuzz_log::counts().warn == (opens(s.knownIds) ? e.rejectedLines : 1u));
-  FUZZ_CHECK(!Inspect::determined(id));  // construction does not determine
-
-  const int number = id.getHardwareNumber();
-  FUZZ_CHECK(number == e.number);
-  checkHolds(id, e);
-  if (!e.found) {
-    FUZZ_CHECK(number == -1 && Inspect::name(id) == "Unknown");
-  }
-
-  // A success is cached: asking for the name reads and logs nothing more.
-  // A failure is retried, and comes out the same.
-  const unsigned before = fuzz_log::counts().total();
-  const std::string name = id.getHardwareName();
-  FUZZ_CHECK(name == e.name);
-  FUZZ_CHECK(e.found ? fuzz_log::counts().total() == before
-                     : fuzz_log::counts().total() > before);
-  checkHolds(id, e);
-
-  // Determining again over unchanged files gives the same identity, with a
-  // warning when it was already known.
-  const unsigned warningsBefore = fuzz_log::counts().warn;
-  FUZZ_CHECK(id.determineIdentity() == e.found);
-  checkHolds(id, e);
-  if (e.found) {
-    FUZZ_CHECK(fuzz_log::counts().warn > warningsBefore);
-  }
+  const Outcome first = identify(s);
+  FUZZ_CHECK(sameOutcome(first, identify(s)));
   return 0;
 }

@@ -1,6 +1,10 @@
 // Fuzzes the device-tree walker over a tree of directories, property files,
-// FIFOs and symbolic links decoded from the input, and holds the parameters
-// it publishes against the tree.
+// FIFOs and symbolic links decoded from the input. Two identifiers walk the
+// same tree and must get the same result and the same parameters in the
+// same order. Every parameter comes from the tree: its name is "QOR_" and
+// the name of an entry, upper-cased; its value is the start of a file's
+// content, without a line feed. A node that does not exist gives -1 and no
+// parameter.
 //
 // Input: one byte of flags (bit 0: walk a node that does not exist), then
 // operations, each starting with a byte whose value modulo 8 says:
@@ -16,17 +20,20 @@
 // ("_" when nothing is left; "." and ".." get a "_" in front). At most 64
 // entries and 12 levels; an operation on a name already taken by something
 // of another kind is skipped.
-#include "expectations.h"
+#include "field_access.h"
+#include "files.h"
 #include "fuzz_support.h"
 #include "nolt/nolt.h"
 #include "qorid/qorid.h"
+#include "recording_logger.h"
 #include "system.h"
 
-#include <unistd.h>
+#include <strings.h>
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <utility>
@@ -42,7 +49,6 @@ enum class Kind { kFile, kFifo, kDirectory, kLink, kDangling };
 struct Entry {
   Kind kind;
   std::string content;  // of a file
-  std::string target;   // of a link: the relative path of a file or FIFO
 };
 
 // Relative path ("a/b/c") -> what is there.
@@ -69,13 +75,13 @@ std::string baseName(const std::string& relative) {
   return slash == std::string::npos ? relative : relative.substr(slash + 1);
 }
 
-std::string missingPath() { return fuzz::scratchDir() + "/missing"; }
+std::string missingPath() { return testing_fs::scratchDir() + "/missing"; }
 
 Tree build(const std::string& node, fuzz::Reader& in) {
   Tree tree;
   std::vector<std::string> linkable;  // files and FIFOs, in order of creation
   std::vector<std::string> stack;     // the directory operations go into
-  fuzz::makeDir(node);
+  testing_fs::makeDirs(node);
   while (!in.empty() && tree.size() < kMaxEntries) {
     const int op = in.byte() % 8;
     if (op == 4) {
@@ -97,24 +103,24 @@ Tree build(const std::string& node, fuzz::Reader& in) {
         if (existing != tree.end() && existing->second.kind != Kind::kFile) {
           break;
         }
-        fuzz::writeFile(path, content);
+        testing_fs::writeFile(path, content);
         if (existing == tree.end()) {
           linkable.push_back(relative);
         }
-        tree[relative] = Entry{Kind::kFile, content, {}};
+        tree[relative] = Entry{Kind::kFile, content};
         break;
       }
       case 2:
         if (existing == tree.end()) {
-          fuzz::makeFifo(path);
-          tree[relative] = Entry{Kind::kFifo, {}, {}};
+          testing_fs::makeFifo(path);
+          tree[relative] = Entry{Kind::kFifo, {}};
           linkable.push_back(relative);
         }
         break;
       case 3:
         if (existing == tree.end() && stack.size() < kMaxDepth) {
-          fuzz::makeDir(path);
-          tree[relative] = Entry{Kind::kDirectory, {}, {}};
+          testing_fs::makeDirs(path);
+          tree[relative] = Entry{Kind::kDirectory, {}};
           stack.push_back(relative);
         } else if (existing != tree.end() && existing->second.kind == Kind::kDirectory) {
           stack.push_back(relative);
@@ -124,19 +130,15 @@ Tree build(const std::string& node, fuzz::Reader& in) {
         const uint8_t choice = in.byte();
         if (existing == tree.end() && !linkable.empty()) {
           const std::string& target = linkable[choice % linkable.size()];
-          if (::symlink((node + "/" + target).c_str(), path.c_str()) != 0) {
-            fuzz::harnessFailed("symlink " + path);
-          }
-          tree[relative] = Entry{Kind::kLink, {}, target};
+          std::filesystem::create_symlink(node + "/" + target, path);
+          tree[relative] = Entry{Kind::kLink, {}};
         }
         break;
       }
       case 6:
         if (existing == tree.end()) {
-          if (::symlink(missingPath().c_str(), path.c_str()) != 0) {
-            fuzz::harnessFailed("symlink " + path);
-          }
-          tree[relative] = Entry{Kind::kDangling, {}, {}};
+          std::filesystem::create_symlink(missingPath(), path);
+          tree[relative] = Entry{Kind::kDangling, {}};
         }
         break;
     }
@@ -144,72 +146,78 @@ Tree build(const std::string& node, fuzz::Reader& in) {
   return tree;
 }
 
-// "NAME=value" for every parameter the tree should give: one per file,
-// FIFO or link to either not called "name", from the first line of what it
-// reaches (a FIFO without a writer reads as empty).
-std::vector<std::string> expectedParams(const Tree& tree) {
-  std::vector<std::string> params;
-  for (const auto& [relative, entry] : tree) {
-    const std::string base = baseName(relative);
-    if (base == "name") {
-      continue;
-    }
-    const Entry* reached = &entry;
-    if (entry.kind == Kind::kLink) {
-      reached = &tree.at(entry.target);
-    }
-    if (reached->kind != Kind::kFile && reached->kind != Kind::kFifo) {
-      continue;
-    }
-    params.push_back("QOR_" + fuzz::upperAscii(base) + "=" + fuzz::firstLine(reached->content));
+struct Walk {
+  int result = 0;
+  std::vector<std::pair<std::string, std::string>> params;
+  std::vector<testing_log::Entry> log;
+};
+
+Walk walk(const std::string& node) {
+  static cNolt logger("qorid");
+  testing_log::clear();
+  QorIdentifier id(&logger);
+  std::string dir = node;
+  Walk w;
+  w.result = QorDTParser::parse(&id, &dir[0]);
+  FUZZ_CHECK(QorDTParser::mQOrId == &id);
+  for (const qor_param& param : QorIdentifierInspector::params(id)) {
+    w.params.emplace_back(param.name, param.value);
   }
-  std::sort(params.begin(), params.end());
-  return params;
+  w.log = testing_log::entries();
+  testing_log::clear();
+  return w;
 }
 
-void prepare() {
-  static const bool done = [] {
-    // Nothing else lives under the root: the identifier finds no known
-    // identities file.
-    qorid::sys::setRootForTesting(fuzz::scratchDir());
-    return true;
-  }();
-  (void)done;
+bool namesAnEntry(const Tree& tree, const std::string& name) {
+  return std::any_of(tree.begin(), tree.end(), [&name](const auto& entry) {
+    const std::string base = baseName(entry.first);
+    return base != "name" && base.size() == name.size() &&
+           ::strcasecmp(base.c_str(), name.c_str()) == 0;
+  });
+}
+
+// FIFOs read as empty, so the empty value is always one of them.
+bool startsAFile(const Tree& tree, const std::string& value) {
+  return value.empty() || std::any_of(tree.begin(), tree.end(), [&value](const auto& entry) {
+           return entry.second.content.compare(0, value.size(), value) == 0;
+         });
 }
 
 }  // namespace
 
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  // Nothing else lives under the root: the identifier finds no known
+  // identities file.
+  qorid::sys::setRootForTesting(testing_fs::scratchDir());
+  return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  prepare();
   fuzz::Reader in(data, size);
   const bool nodeMissing = (in.byte() & 1) != 0;
-  const std::string node = fuzz::scratchDir() + "/node";
+  const std::string node = nodeMissing ? missingPath() : testing_fs::scratchDir() + "/node";
   Tree tree;
   if (!nodeMissing) {
     tree = build(node, in);
   }
 
-  static cNolt logger("qorid");
-  QorIdentifier id(&logger);
-  std::string dir = nodeMissing ? missingPath() : node;
-  const int result = QorDTParser::parse(&id, &dir[0]);
-  FUZZ_CHECK(QorDTParser::mQOrId == &id);
-
-  std::vector<std::string> actual;
-  for (const qor_param& param : QorIdentifierInspector::params(id)) {
-    FUZZ_CHECK(param.name.compare(0, 4, "QOR_") == 0);
-    FUZZ_CHECK(std::none_of(param.name.begin(), param.name.end(),
+  const Walk first = walk(node);
+  const Walk second = walk(node);
+  FUZZ_CHECK(first.result == second.result);
+  FUZZ_CHECK(first.params == second.params);
+  FUZZ_CHECK(first.log == second.log);
+  FUZZ_CHECK(first.result == (nodeMissing ? -1 : 0));
+  FUZZ_CHECK(first.params.size() <= tree.size());
+  for (const auto& [name, value] : first.params) {
+    FUZZ_CHECK(name.compare(0, 4, "QOR_") == 0);
+    FUZZ_CHECK(std::none_of(name.begin(), name.end(),
                             [](char c) { return c >= 'a' && c <= 'z'; }));
-    actual.push_back(param.name + "=" + param.value);
+    FUZZ_CHECK(namesAnEntry(tree, name.substr(4)));
+    FUZZ_CHECK(value.find('\n') == std::string::npos);
+    FUZZ_CHECK(startsAFile(tree, value));
   }
-  if (nodeMissing) {
-    FUZZ_CHECK(result == -1);
-    FUZZ_CHECK(actual.empty());
-    return 0;
+  if (!nodeMissing) {
+    testing_fs::removePath(node);
   }
-  FUZZ_CHECK(result == 0);
-  std::sort(actual.begin(), actual.end());
-  FUZZ_CHECK(actual == expectedParams(tree));
-  fuzz::removePath(node);
   return 0;
 }

@@ -3,21 +3,31 @@
 // byte; argv[0] is "qorid"). The identifier sees an empty root and a
 // non-x86 machine, so the board is unknown and there are no parameters.
 // execvp is replaced below: nothing is ever executed.
+//
+// Checks: two runs of the same words on fresh objects give the same options,
+// argv order, status, output, log and exec call; --exec or --script is only
+// ever set when a word before "--" could have asked for it; the help text
+// is the fixture's; words that look like no option are arguments, in their
+// order; a command is run exactly when --exec or --script was set without
+// --list, --json or --help and with a command left, and it gets the remaining
+// arguments as they stand, behind $SHELL (or /bin/bash) for --script.
+#include "files.h"
 #include "fuzz_support.h"
 #include "nolt/nolt.h"
 #include "qorid/qorid.h"
+#include "recording_logger.h"
 #include "system.h"
 #include "tool.h"
 
 #include <getopt.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -26,23 +36,13 @@ namespace {
 
 constexpr size_t kMaxWords = 64;
 
-const char kHelp[] =
-    "qorid [options] [param|cmd ] \n"
-    "\n"
-    "Where options:\n"
-    "--verbose -v Verbose output\n"
-    "--list -l List system parameters or parameter specified as 'param'\n"
-    "--exec -e Execute cmd with all system parameters defined as environment "
-    "variables\n"
-    "--script -s Execute bash script with all system parameters defined as "
-    "environment variables\n"
-    "--json -j Print the board identity and system parameters as JSON\n"
-    "--help -h This help\n";
-
 struct ExecCall {
   int count = 0;
   std::string file;
   std::vector<std::string> argv;
+  bool operator==(const ExecCall& other) const {
+    return count == other.count && file == other.file && argv == other.argv;
+  }
 };
 
 ExecCall gExec;
@@ -65,63 +65,6 @@ extern "C" int execvp(const char* file, char* const argv[]) noexcept {
 }
 
 namespace {
-
-// What the options should come to, from the rules of the command line: up
-// to "--", a word "--NAME" is the long option NAME starts (any non-empty
-// prefix; with "=" it is refused), a word "-XY..." holds the short options
-// X, Y, ... (unknown ones refused), and every other word is an argument;
-// --help ends the parsing. The arguments come out in order, those after
-// "--" last.
-struct ExpectedOptions {
-  bool verbose = false, list = false, exec = false, script = false, help = false;
-  std::vector<std::string> arguments;
-};
-
-void setOption(ExpectedOptions& e, char letter) {
-  switch (letter) {
-    case 'v': e.verbose = true; break;
-    case 'l': e.list = true; break;
-    case 'e': e.exec = true; break;
-    case 's': e.script = e.exec = true; break;
-    case 'h': e.help = true; break;
-    default: break;
-  }
-}
-
-ExpectedOptions expectOptions(const std::vector<std::string>& words) {
-  static const char* const kLong[] = {"verbose", "list", "exec", "script", "help"};
-  ExpectedOptions e;
-  bool optionsEnded = false;
-  for (const std::string& word : words) {
-    if (optionsEnded) {
-      e.arguments.push_back(word);
-    } else if (word == "--") {
-      optionsEnded = true;
-    } else if (word.compare(0, 2, "--") == 0) {
-      const std::string body = word.substr(2);
-      const size_t equals = body.find('=');
-      const std::string name = body.substr(0, equals);
-      for (const char* option : kLong) {
-        if (!name.empty() && std::strncmp(option, name.c_str(), name.size()) == 0 &&
-            std::strlen(option) >= name.size() && equals == std::string::npos) {
-          setOption(e, option[0]);
-        }
-      }
-    } else if (word.size() >= 2 && word[0] == '-') {
-      for (size_t i = 1; i < word.size() && !e.help; ++i) {
-        if (std::strchr("vlesh", word[i]) != nullptr) {
-          setOption(e, word[i]);
-        }
-      }
-    } else {
-      e.arguments.push_back(word);
-    }
-    if (e.help) {
-      break;
-    }
-  }
-  return e;
-}
 
 std::vector<std::string> splitWords(const uint8_t* data, size_t size) {
   std::vector<std::string> words;
@@ -152,18 +95,76 @@ std::vector<char*> makeArgv(std::vector<std::string>& strings) {
 
 bool sameOptions(const qorid::ToolOptions& a, const qorid::ToolOptions& b) {
   return a.verbose == b.verbose && a.list == b.list && a.exec == b.exec &&
-         a.script == b.script && a.help == b.help && a.firstArgument == b.firstArgument;
+         a.script == b.script && a.json == b.json && a.help == b.help &&
+         a.firstArgument == b.firstArgument;
 }
+
+std::string gHelp;
+
+// Everything one run shows.
+struct Run {
+  qorid::ToolOptions options;
+  std::vector<std::string> argv;  // as parseOptions left it
+  int status = 0;
+  std::string out;
+  ExecCall exec;
+  std::vector<testing_log::Entry> log;
+};
+
+Run run(const std::vector<std::string>& words) {
+  std::vector<std::string> strings{"qorid"};
+  strings.insert(strings.end(), words.begin(), words.end());
+  const int argc = static_cast<int>(strings.size());
+  std::vector<char*> argv = makeArgv(strings);
+
+  Run r;
+  r.options = qorid::parseOptions(argc, argv.data());
+  FUZZ_CHECK(argv[argc] == nullptr);
+  for (int i = 0; i < argc; ++i) {
+    r.argv.emplace_back(argv[i]);
+  }
+  static cNolt logger("qorid");
+  testing_log::clear();
+  QorIdentifier id(&logger);
+  std::ostringstream out;
+  gExec = ExecCall();
+  r.status = qorid::runTool(r.options, argc, argv.data(), id, out);
+  r.out = out.str();
+  r.exec = gExec;
+  r.log = testing_log::entries();
+  testing_log::clear();
+  return r;
+}
+
+// Could one of the words have asked for --exec or --script at all? Every
+// way to ask ("-e", "-vs", "--ex", "--script") starts with '-' and holds an
+// 'e' or an 's'; this is no parser, only a bound that the parser's answer
+// must stay within.
+bool execAskedFor(const std::vector<std::string>& words) {
+  for (const std::string& word : words) {
+    if (word == "--") {
+      return false;
+    }
+    if (word.size() > 1 && word[0] == '-' && word.find_first_of("es") != std::string::npos) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool looksLikeAnOption(const std::string& word) { return word.size() > 1 && word[0] == '-'; }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  // The rules above are those of the permuting scan, and getopt_long's
-  // complaints about unknown options would flood the fuzzer's output.
+  // getopt_long's complaints about unknown options would flood the
+  // fuzzer's output, and POSIXLY_CORRECT would end the options at the first
+  // argument.
   ::unsetenv("POSIXLY_CORRECT");
   opterr = 0;
-  qorid::sys::setRootForTesting(fuzz::scratchDir());
+  qorid::sys::setRootForTesting(testing_fs::scratchDir());
   qorid::sys::setUnameForTesting("5.10.0", "armv7l");
+  gHelp = testing_fs::readFile(QORID_HELP_TEXT_FILE);
 
   // The library must reach the execvp above, not the C library's.
   QorIdentifier id(nullptr);
@@ -180,63 +181,46 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<std::string> words = splitWords(data, size);
-  std::vector<std::string> strings{"qorid"};
-  strings.insert(strings.end(), words.begin(), words.end());
-  const int argc = static_cast<int>(strings.size());
+  const Run first = run(words);
+  const Run second = run(words);
+  FUZZ_CHECK(sameOptions(first.options, second.options));
+  FUZZ_CHECK(first.argv == second.argv && first.status == second.status);
+  FUZZ_CHECK(first.out == second.out && first.exec == second.exec && first.log == second.log);
 
-  // Parsing twice gives the same options and the same order of argv.
-  std::vector<std::string> again = strings;
-  std::vector<char*> argv = makeArgv(strings);
-  std::vector<char*> argvAgain = makeArgv(again);
-  const qorid::ToolOptions options = qorid::parseOptions(argc, argv.data());
-  const qorid::ToolOptions optionsAgain = qorid::parseOptions(argc, argvAgain.data());
-  FUZZ_CHECK(sameOptions(options, optionsAgain));
-  for (int i = 0; i < argc; ++i) {
-    FUZZ_CHECK(std::strcmp(argv[i], argvAgain[i]) == 0);
+  const qorid::ToolOptions& o = first.options;
+  const int argc = static_cast<int>(first.argv.size());
+  FUZZ_CHECK(first.argv[0] == "qorid");
+  FUZZ_CHECK(!o.script || o.exec);  // --script is --exec through a shell
+  if (o.exec) {
+    FUZZ_CHECK(execAskedFor(words));
   }
-  FUZZ_CHECK(argv[argc] == nullptr);
-  FUZZ_CHECK(std::strcmp(argv[0], "qorid") == 0);
-
-  const ExpectedOptions e = expectOptions(words);
-  FUZZ_CHECK(options.help == e.help);
-  std::vector<std::string> arguments;
-  if (!e.help) {
-    FUZZ_CHECK(options.verbose == e.verbose && options.list == e.list &&
-               options.exec == e.exec && options.script == e.script);
-    FUZZ_CHECK(options.firstArgument >= 1 && options.firstArgument <= argc);
-    arguments.assign(argv.begin() + options.firstArgument, argv.begin() + argc);
-    FUZZ_CHECK(arguments == e.arguments);
+  if (o.help) {
+    FUZZ_CHECK(first.status == 0 && first.out == gHelp && first.exec.count == 0);
+    return 0;
+  }
+  if (std::none_of(words.begin(), words.end(), looksLikeAnOption)) {
+    std::vector<std::string> unchanged{"qorid"};
+    unchanged.insert(unchanged.end(), words.begin(), words.end());
+    FUZZ_CHECK(!o.verbose && !o.list && !o.exec && !o.script && !o.json);
+    FUZZ_CHECK(o.firstArgument == 1 && first.argv == unchanged);
   }
 
-  static cNolt logger("qorid");
-  QorIdentifier id(&logger);
-  std::ostringstream out;
-  gExec = ExecCall();
-  const int status = qorid::runTool(options, argc, argv.data(), id, out);
-  const bool executes = !e.help && !e.list && e.exec && !arguments.empty();
-  FUZZ_CHECK(gExec.count == (executes ? 1 : 0));
-
-  if (e.help) {
-    FUZZ_CHECK(status == 0 && out.str() == kHelp);
-  } else if (e.list && e.exec) {
-    FUZZ_CHECK(status == -1 && out.str() == "We cannot list and execute at the same time\n");
-  } else if (e.list) {
-    FUZZ_CHECK(status == 0 && out.str().empty());  // an unknown board has no parameters
-  } else if (e.exec && arguments.empty()) {
-    FUZZ_CHECK(status == 0 && out.str() == "You need to specify execution parameters\n");
-  } else if (e.exec) {
-    FUZZ_CHECK(status == -1 && errno == ENOENT && out.str().empty());
-    std::vector<std::string> expectedArgv = arguments;
-    std::string expectedFile = arguments[0];
-    if (e.script) {
-      const char* shell = std::getenv("SHELL");
-      expectedFile = shell != nullptr ? shell : "/bin/bash";
-      expectedArgv.insert(expectedArgv.begin(), expectedFile);
-    }
-    FUZZ_CHECK(gExec.file == expectedFile);
-    FUZZ_CHECK(gExec.argv == expectedArgv);
-  } else {
-    FUZZ_CHECK(status == 0 && out.str() == (e.verbose ? "-1 - Unknown\n" : "-1\n"));
+  FUZZ_CHECK(o.firstArgument >= 1 && o.firstArgument <= argc);
+  const std::vector<std::string> arguments(first.argv.begin() + o.firstArgument,
+                                           first.argv.end());
+  // --list and --json refuse to run anything.
+  const bool runs = o.exec && !o.list && !o.json && !arguments.empty();
+  FUZZ_CHECK(first.exec.count == (runs ? 1 : 0));
+  if (!runs) {
+    return 0;
   }
+  FUZZ_CHECK(first.status == -1 && first.out.empty());
+  std::vector<std::string> expectedArgv = arguments;
+  if (o.script) {
+    const char* shell = std::getenv("SHELL");
+    expectedArgv.insert(expectedArgv.begin(), shell != nullptr ? shell : "/bin/bash");
+  }
+  FUZZ_CHECK(first.exec.file == expectedArgv[0]);
+  FUZZ_CHECK(first.exec.argv == expectedArgv);
   return 0;
 }

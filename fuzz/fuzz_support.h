@@ -1,15 +1,13 @@
-// Shared pieces of the fuzz targets: checks that stop the run, a scratch
-// directory per process, file helpers and read access to an identifier.
+// What only the fuzz targets need: a check that stops the run, and a reader
+// of the input. The logger and the file helpers are those of tests/support.
 #ifndef QORID_FUZZ_FUZZ_SUPPORT_H_
 #define QORID_FUZZ_FUZZ_SUPPORT_H_
 
-#include "field_access.h"
 #include "qorid/qorid.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 // A broken invariant of the library: report it and trap, so that libFuzzer
 // keeps the input as a crash.
@@ -23,21 +21,10 @@
 namespace fuzz {
 
 [[noreturn]] void checkFailed(const char* condition, const char* file, int line);
-// The fuzz target itself could not do its work (a scratch file could not be
-// made): not a fault of the library, but the run cannot go on.
-[[noreturn]] void harnessFailed(const std::string& what);
 
-// A directory of this process under $TMPDIR (default /tmp), made on first
-// use and removed with everything in it when the process exits normally.
-const std::string& scratchDir();
-
-// Creates or truncates `path` and writes `content` (any bytes) to it.
-void writeFile(const std::string& path, const std::string& content);
-void makeDir(const std::string& path);  // one level; it must not exist
-void makeFifo(const std::string& path);
-// Removes whatever is at `path`, directories with their contents; nothing
-// there is fine.
-void removePath(const std::string& path);
+inline bool sameIdentity(const HardwareIdentity& a, const HardwareIdentity& b) {
+  return a.name == b.name && a.number == b.number && a.aliases == b.aliases;
+}
 
 // Reads a fuzz input front to back; reading past the end gives nothing.
 class Reader {

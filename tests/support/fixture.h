@@ -1,40 +1,20 @@
 // Test fixtures: a temporary system root for the library's fixed paths, a
-// chosen uname, and read access to an identifier's fields.
+// chosen uname, and read access to an identifier's fields (the file
+// helpers themselves are in files.h).
 #ifndef QORID_TESTS_SUPPORT_FIXTURE_H_
 #define QORID_TESTS_SUPPORT_FIXTURE_H_
 
 #include "nolt/nolt.h"
 #include "qorid/qorid.h"
 #include "field_access.h"
+#include "files.h"
 #include "recording_logger.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 using Inspect = QorIdentifierInspector;
-
-namespace testing_fs {
-
-// A fresh directory under $TMPDIR, removed with everything in it.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::string& path() const { return mPath; }
-
- private:
-  std::string mPath;
-};
-
-// Writes `content` (any bytes) to `path`, creating parent directories.
-void writeFile(const std::string& path, const std::string& content);
-void makeDirs(const std::string& path);
-
-}  // namespace testing_fs
 
 // Points the library's fixed paths at an empty temporary root and gives it
 // a uname of "5.10.0" on "armv7l" (no alias, not a PC). Clears the log.

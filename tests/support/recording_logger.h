@@ -1,7 +1,12 @@
-// A cNolt for unit tests: every message is recorded with its level.
+// A cNolt for the unit tests and the fuzz targets: every message is
+// formatted and recorded with its level. The library hands each message over
+// as the argument of "%s"; any other format means text reached the format
+// position, and the recording logger aborts the process with a message on
+// standard error. Not thread-safe.
 #ifndef QORID_TESTS_SUPPORT_RECORDING_LOGGER_H_
 #define QORID_TESTS_SUPPORT_RECORDING_LOGGER_H_
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -17,9 +22,12 @@ struct Entry {
   }
 };
 
-// Everything every cNolt of the test process logged, in order.
+// Everything every cNolt of the process logged since the last clear(), in
+// order. It only grows: a long run clears it now and then.
 std::vector<Entry>& entries();
 void clear();
+// How many of the entries are of `level`.
+size_t count(Level level);
 // Only the texts, handy for order checks.
 std::vector<std::string> texts();
 bool contains(const std::string& text);

@@ -116,17 +116,7 @@ TEST_F(ToolRunTest, JsonRefusesExecLikeListAndYieldsToHelp) {
 }
 
 TEST_F(ToolRunTest, HelpWinsWhereverItStands) {
-  const std::string help =
-      "qorid [options] [param|cmd ] \n"
-      "\n"
-      "Where options:\n"
-      "--verbose -v Verbose output\n"
-      "--list -l List system parameters or parameter specified as 'param'\n"
-      "--exec -e Execute cmd with all system parameters defined as environment variables\n"
-      "--script -s Execute bash script with all system parameters defined as environment "
-      "variables\n"
-      "--json -j Print the board identity and system parameters as JSON\n"
-      "--help -h This help\n";
+  const std::string help = testing_fs::readFile(QORID_HELP_TEXT_FILE);
   EXPECT_EQ(help, run({"qorid", "-h"}));
   EXPECT_EQ(help, run({"qorid", "-l", "-h"}));
   EXPECT_EQ(help, run({"qorid", "-v", "--help", "-l"}));
