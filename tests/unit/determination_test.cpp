@@ -217,6 +217,7 @@ TEST_F(DeterminationTest, CpuinfoHardwareLineLookup) {
       {"HardwareTessaron QVK\n", -1},
       {"Hardware\t:", -1},
       {"HardwareX: qvk\n", 2},  // eight characters are what count
+      {"Hardwar: qvk\n", -1},   // seven are not enough
       {"", -1},
   };
   for (const CpuinfoCase& c : cases) {
