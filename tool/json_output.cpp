@@ -19,6 +19,34 @@ void putText(Json& object, const std::string& key, const std::string& text) {
   }
 }
 
+// What a byte starts: how many continuation bytes follow it (-1: it starts
+// no sequence), and the range the first of them must lie in.
+struct Lead {
+  int more;
+  unsigned char low;
+  unsigned char high;
+};
+
+Lead leadOf(unsigned char c) {
+  if (c < 0x80) {
+    return {0, 0, 0};
+  }
+  if (c >= 0xC2 && c <= 0xDF) {
+    return {1, 0x80, 0xBF};
+  }
+  if (c >= 0xE0 && c <= 0xEF) {
+    // E0 would allow overlong forms below A0, ED the surrogates above 9F.
+    return {2, static_cast<unsigned char>(c == 0xE0 ? 0xA0 : 0x80),
+            static_cast<unsigned char>(c == 0xED ? 0x9F : 0xBF)};
+  }
+  if (c >= 0xF0 && c <= 0xF4) {
+    // F0 would allow overlong forms below 90, F4 code points above U+10FFFF.
+    return {3, static_cast<unsigned char>(c == 0xF0 ? 0x90 : 0x80),
+            static_cast<unsigned char>(c == 0xF4 ? 0x8F : 0xBF)};
+  }
+  return {-1, 0, 0};  // a continuation byte, C0, C1 or F5 to FF
+}
+
 }  // namespace
 
 std::string identityJson(int number, const std::string& name,
@@ -29,8 +57,8 @@ std::string identityJson(int number, const std::string& name,
   putText(doc, "name", name);
   doc["aliases"] = aliases;
   if (!std::all_of(aliases.begin(), aliases.end(), isValidUtf8)) {
-    Json encoded = Json::array();
-    for (const std::string& alias : aliases) encoded.push_back(base64(alias));
+    std::vector<std::string> encoded(aliases.size());
+    std::transform(aliases.begin(), aliases.end(), encoded.begin(), base64);
     doc["aliases_base64"] = encoded;
   }
   Json list = Json::array();
@@ -45,37 +73,18 @@ std::string identityJson(int number, const std::string& name,
 }
 
 bool isValidUtf8(const std::string& text) {
-  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-  const auto* const end = p + text.size();
-  while (p < end) {
-    const unsigned char lead = *p++;
-    if (lead < 0x80) {
-      continue;
-    }
-    int more = 0;
-    unsigned char low = 0x80;  // the range of the first continuation byte
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      more = 1;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      more = 2;
-      low = lead == 0xE0 ? 0xA0 : 0x80;   // no overlong forms
-      high = lead == 0xED ? 0x9F : 0xBF;  // no surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      more = 3;
-      low = lead == 0xF0 ? 0x90 : 0x80;   // no overlong forms
-      high = lead == 0xF4 ? 0x8F : 0xBF;  // nothing above U+10FFFF
-    } else {
+  for (size_t i = 0; i < text.size();) {
+    const Lead lead = leadOf(static_cast<unsigned char>(text[i]));
+    if (lead.more < 0 || text.size() - i - 1 < static_cast<size_t>(lead.more)) {
       return false;
     }
-    if (end - p < more || *p < low || *p > high) {
-      return false;
-    }
-    for (++p, --more; more > 0; ++p, --more) {
-      if (*p < 0x80 || *p > 0xBF) {
+    for (int k = 1; k <= lead.more; ++k) {
+      const auto c = static_cast<unsigned char>(text[i + k]);
+      if (c < (k == 1 ? lead.low : 0x80) || c > (k == 1 ? lead.high : 0xBF)) {
         return false;
       }
     }
+    i += 1 + static_cast<size_t>(lead.more);
   }
   return true;
 }

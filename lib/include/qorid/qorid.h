@@ -88,7 +88,7 @@ class QORID_EXPORT QorIdentifier {
   // The parameters collected so far, in the order they were added,
   // duplicates kept; empty before loadParams(). The reference is valid while
   // the identifier lives; adding parameters may move the elements.
-  const std::vector<qor_param>& getParams() const;
+  [[nodiscard]] const std::vector<qor_param>& getParams() const;
   // Exports every parameter with setenv, then replaces the process with
   // argv[0] (searched on PATH) or, with `script`, with $SHELL (or /bin/bash)
   // running argv. argv[argc] must be null. Returns only when the exec fails,
