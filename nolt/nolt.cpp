@@ -347,8 +347,11 @@ std::string problemOf(const std::string& text) {
 
 // log4cpp reads its configuration from a path. It is given one that leads
 // to the checked bytes in memory, so that it reads what was checked and
-// not whatever the file holds by then.
-Verdict configureFrom(const std::string& text) {
+// not whatever the file holds by then. Without /proc (a root whose /proc is
+// a plain folder) that path does not exist: log4cpp then reads `path`
+// again, the regular file that was checked a moment ago, rather than the
+// configuration being dropped.
+Verdict configureFrom(const std::string& text, const char* path) {
   const Descriptor memory(::memfd_create("nolt-configuration", MFD_CLOEXEC));
   if (memory.fd() < 0) {
     return refused(std::string("cannot hold it in memory: ") + std::strerror(errno));
@@ -360,10 +363,14 @@ Verdict configureFrom(const std::string& text) {
     }
     written += n > 0 ? static_cast<size_t>(n) : 0;
   }
+  std::string source = "/proc/self/fd/" + std::to_string(memory.fd());
+  if (::access(source.c_str(), R_OK) != 0) {
+    source = path;
+  }
   const std::vector<int> before = openDescriptors();
   Verdict verdict;
   try {
-    log4cpp::PropertyConfigurator::configure("/proc/self/fd/" + std::to_string(memory.fd()));
+    log4cpp::PropertyConfigurator::configure(source);
   } catch (const std::exception& e) {
     verdict = refused(e.what());
   } catch (...) {
@@ -384,7 +391,7 @@ Verdict configure(const char* path) {
   if (!problem.empty()) {
     return refused(std::move(problem));
   }
-  return configureFrom(text);
+  return configureFrom(text, path);
 }
 
 // --- logging -------------------------------------------------------------------
