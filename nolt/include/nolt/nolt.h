@@ -22,7 +22,8 @@ class NOLT_EXPORT cNolt {
   //
   // Only a regular file is read (a FIFO, a directory or a device is
   // refused), once: log4cpp is handed the bytes that were checked, not the
-  // path. Before log4cpp sees them they must hold to these limits:
+  // path (through /proc/self/fd; where /proc is not mounted, log4cpp reads
+  // the path again). Before log4cpp sees them they must hold to these limits:
   //   - the file is at most 65536 bytes;
   //   - a line is at most 4096 bytes, and so is a value once its ${...}
   //     variables are substituted;
