@@ -131,7 +131,7 @@ for arch in "${ARCHES[@]}"; do
     in_board "$root" "$arch" "$board" qorid --list >"$out.list" 2>>"$out.err"
     check "$arch $board: list" "$(sort "$expected/list" | od -c)" "$(sort "$out.list" | od -c)"
     in_board "$root" "$arch" "$board" qorid --exec env >"$out.env" 2>>"$out.err"
-    grep '^QOR_' "$out.env" | sort >"$out.qor"
+    grep -a '^QOR_' "$out.env" | sort >"$out.qor"
     [ -s "$out.qor" ] && pass || fail "$arch $board: --exec env shows no QOR_ variable"
     check "$arch $board: --exec env as on $HOST" "$(cat "$WORK/$HOST.$board.qor")" "$(cat "$out.qor")"
     check "$arch $board: nothing on standard error" "" "$(cat "$out.err")"
