@@ -9,6 +9,7 @@
 #include <log4cpp/OstreamAppender.hh>
 #include <log4cpp/Priority.hh>
 #include <log4cpp/PropertyConfigurator.hh>
+#include <log4cpp/RollingFileAppender.hh>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -128,7 +129,8 @@ void keepNewFromExec(const std::vector<int>& before) {
 
 // The descriptor of a file appender, which log4cpp keeps to itself: a
 // rolling appender reopens its file while logging, again without
-// close-on-exec.
+// close-on-exec. (A plain file appender keeps the descriptor that init
+// marked.)
 struct FileAppenderAccess : log4cpp::FileAppender {
   static int fd(const log4cpp::FileAppender& appender) {
     return appender.*(&FileAppenderAccess::_fd);
@@ -312,7 +314,8 @@ std::string problemOf(const std::string& text) {
     if (end - start > kMaxLineLength) {
       return at + " is longer than " + std::to_string(kMaxLineLength) + " bytes";
     }
-    const std::string line = text.substr(start, std::min(end, text.find('#', start)) - start);
+    std::string line = text.substr(start, end - start);
+    line.erase(std::min(line.find('#'), line.size()));
     start = end + 1;
     const std::string::size_type equals = line.find('=');
     if (equals == std::string::npos) {
@@ -436,7 +439,7 @@ void logv(log4cpp::Category* category, log4cpp::Priority::Value priority,
         } catch (...) {
           // This appender loses the line; the others still get it.
         }
-        if (const auto* file = dynamic_cast<const log4cpp::FileAppender*>(appender)) {
+        if (const auto* file = dynamic_cast<const log4cpp::RollingFileAppender*>(appender)) {
           keepFromExec(FileAppenderAccess::fd(*file));
         }
       }

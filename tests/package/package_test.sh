@@ -39,15 +39,6 @@ ok() {
   fi
 }
 
-triplet() {
-  case $1 in
-    amd64) echo x86_64-linux-gnu ;;
-    arm64) echo aarch64-linux-gnu ;;
-    armhf) echo arm-linux-gnueabihf ;;
-    i386) echo i386-linux-gnu ;;
-  esac
-}
-
 # --- 1. the packages themselves ---------------------------------------------
 for arch in "${ARCHES[@]}"; do
   dist=$SRC/dist/$arch
@@ -60,7 +51,7 @@ for arch in "${ARCHES[@]}"; do
     check "$arch: $p architecture" "$arch" "$(dpkg-deb -f "$deb" Architecture)"
   done
   for lib in libqorid1:libqorid.so.1 libnolt0:libnolt.so.0; do
-    check "$arch: ${lib#*:} in the multiarch folder" "./usr/lib/$(triplet "$arch")/${lib#*:}" \
+    check "$arch: ${lib#*:} in the multiarch folder" "./usr/lib/$(dpkg-architecture -a"$arch" -qDEB_HOST_MULTIARCH 2>/dev/null)/${lib#*:}" \
       "$(dpkg-deb -c "$dist/${lib%%:*}_"*"_$arch.deb" | grep -oE "[^ ]*/${lib#*:}( |$)" | tr -d ' ')"
   done
   ok "$arch: lintian finds no error or warning" \
