@@ -5,6 +5,8 @@
 
 #include <sys/utsname.h>
 
+#include <utility>
+
 namespace qorid {
 
 BoardNode readBoardNode() {
@@ -19,13 +21,19 @@ BoardNode readBoardNode() {
       if (boardId.readInt(number)) {
         node.number = number;
       }
+      if (boardId.cut()) {
+        node.cut.push_back(boardId.path());
+      }
     }
   }
   TextFile description(sys::descriptionPath());
   if (description.isOpen()) {
     std::string line;
     description.readLine(line);
-    node.description = line;
+    node.description = std::move(line);
+    if (description.cut()) {
+      node.cut.push_back(description.path());
+    }
   }
   return node;
 }
@@ -51,12 +59,15 @@ CpuinfoScan scanCpuinfo(const std::function<void(const std::string&)>& onLine) {
   TextFile cpuinfo(sys::cpuinfoPath());
   scan.opened = cpuinfo.isOpen();
   std::string line;
-  while (scan.opened && cpuinfo.readLine(line)) {
+  while (scan.opened && cpuinfo.readLine(line) && !cpuinfo.cut()) {
     onLine(line);
     if (line.compare(0, 8, "Hardware") == 0) {
       scan.hardwareLine = line;
       break;
     }
+  }
+  if (cpuinfo.cut()) {
+    scan.cut = cpuinfo.path();
   }
   return scan;
 }

@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace qorid {
 
@@ -22,6 +23,9 @@ struct BoardNode {
   // The first line of description, every byte but the newline (a final NUL
   // kept). None when the file did not open.
   std::optional<std::string> description;
+  // The paths of the two files that held more than is read of a file (see
+  // TextFile): the number or the name then stops at the limit.
+  std::vector<std::string> cut;
 };
 BoardNode readBoardNode();
 
@@ -39,9 +43,12 @@ std::optional<std::string> releaseAlias(const std::string& release);
 
 // /proc/cpuinfo up to its first Hardware line (one whose first eight bytes
 // are "Hardware"). Every line read, the Hardware line included, is handed to
-// `onLine` first; nothing after it is read.
+// `onLine` first; nothing after it is read. A line that the read limit cuts
+// short (see TextFile) is neither handed on nor taken: the scan ends there.
 struct CpuinfoScan {
   bool opened = false;
+  // The file's path when it held more than is read of a file.
+  std::optional<std::string> cut;
   std::optional<std::string> hardwareLine;
 };
 CpuinfoScan scanCpuinfo(const std::function<void(const std::string&)>& onLine);

@@ -6,11 +6,13 @@
 #include "dt_walk.h"
 #include "known_identities.h"
 #include "parameter_names.h"
+#include "text_file.h"
 #include "wan.h"
 
 #include <algorithm>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 void QorIdentifier::loadParams() {
@@ -45,7 +47,12 @@ int QorDTParser::ftw_cb(const char* path, const struct stat* /*sb*/, int typefla
                         struct FTW* ftwbuf) {
   const char* fileName = path + ftwbuf->base;
   if (mQOrId != nullptr && qorid::isProperty(typeflag, fileName)) {
-    mQOrId->addParameter(qorid::propertyParameterName(fileName), qorid::propertyValue(path));
+    bool cut = false;
+    std::string value = qorid::propertyValue(path, cut);
+    if (cut) {
+      mQOrId->tryLog(qorid::cutNotice(path), log4cpp::Priority::WARN);
+    }
+    mQOrId->addParameter(qorid::propertyParameterName(fileName), std::move(value));
   }
   return 0;
 }

@@ -24,12 +24,13 @@ std::string propertyParameterName(const char* fileName) {
   return kParameterPrefix + name;
 }
 
-std::string propertyValue(const char* path) {
+std::string propertyValue(const char* path, bool& cut) {
   std::string value;
   TextFile file(path);
   if (file.isOpen()) {
     file.readLine(value);
   }
+  cut = file.cut();
   return value;
 }
 

@@ -31,8 +31,9 @@ bool isProperty(int typeflag, const char* fileName);
 std::string propertyParameterName(const char* fileName);
 
 // The property's value: the file's bytes up to its first newline, NUL bytes
-// included; empty when the file cannot be opened.
-std::string propertyValue(const char* path);
+// included; empty when the file cannot be opened. A first line longer than
+// is read of a file (see TextFile) is cut there, and `cut` is set.
+std::string propertyValue(const char* path, bool& cut);
 
 }  // namespace qorid
 

@@ -4,6 +4,7 @@
 
 #include "known_identities.h"
 #include "nolt/nolt.h"
+#include "text_file.h"
 
 #include <string>
 #include <utility>
@@ -70,11 +71,16 @@ void QorIdentifier::findKnownIdentities() {
   if (file.isOpen()) {
     tryLog("Opened file /etc/known_qor_ids, now reading known hardware identites");
     std::string line;
-    while (file.readLine(line)) {
+    // A line that the read limit cuts short is not parsed: what is left of
+    // it could pass for another identity.
+    while (file.readLine(line) && !file.cut()) {
       HardwareIdentity identity;
       if (parseIdentityLine(identity, line)) {
         mKnownIdentities.push_back(identity);
       }
+    }
+    if (file.cut()) {
+      tryLog(qorid::cutNotice(file.path()), log4cpp::Priority::WARN);
     }
     return;
   }

@@ -4,6 +4,7 @@
 
 #include "board_sources.h"
 #include "known_identities.h"
+#include "text_file.h"
 
 #include <optional>
 #include <string>
@@ -23,6 +24,9 @@ qorid::BoardNode readNode(QorIdentifier& id) {
   }
   if (!node.description) {
     id.tryLog("Could not open /proc/device-tree/morvane/description ");
+  }
+  for (const std::string& path : node.cut) {
+    id.tryLog(qorid::cutNotice(path), Priority::WARN);
   }
   return node;
 }
@@ -62,6 +66,9 @@ const HardwareIdentity* byCpuinfo(QorIdentifier& id,
     id.tryLog("Could not open the /proc/cpuinfo file, is the proc filesystem mounted",
               Priority::ERROR);
     return nullptr;
+  }
+  if (scan.cut) {
+    id.tryLog(qorid::cutNotice(*scan.cut), Priority::WARN);
   }
   if (!scan.hardwareLine) {
     return nullptr;

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 
@@ -14,8 +15,13 @@ constexpr size_t kChunk = 4096;
 
 }  // namespace
 
-TextFile::TextFile(const std::string& path)
-    : mFd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)) {
+std::string cutNotice(const std::string& path) {
+  return "Read only the first " + std::to_string(kReadLimit) + " bytes of " + path +
+         ", the rest is ignored";
+}
+
+TextFile::TextFile(const std::string& path, size_t limit)
+    : mPath(path), mFd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)), mLimit(limit) {
   struct stat st;
   if (mFd < 0 || ::fstat(mFd, &st) != 0) {
     return;
@@ -41,11 +47,27 @@ bool TextFile::fill() {
   // Drop what has been handed out before growing the buffer.
   mBuffer.erase(0, mPos);
   mPos = 0;
+  const auto left = static_cast<size_t>(static_cast<long long>(mLimit) - mReadSoFar);
+  if (left == 0) {
+    // More is wanted than may be read: whether the file had more decides
+    // between its end and a cut. A regular file says so by its size.
+    char probe;
+    ssize_t n = 0;
+    if (mSize < 0) {
+      do {
+        n = ::read(mFd, &probe, 1);
+      } while (n < 0 && errno == EINTR);
+    }
+    mCut = mSize > mReadSoFar || n > 0;
+    mEnd = true;
+    return false;
+  }
+  const size_t want = std::min(kChunk, left);
   const size_t old = mBuffer.size();
-  mBuffer.resize(old + kChunk);
+  mBuffer.resize(old + want);
   ssize_t n;
   do {
-    n = ::read(mFd, &mBuffer[old], kChunk);
+    n = ::read(mFd, &mBuffer[old], want);
   } while (n < 0 && errno == EINTR);
   mBuffer.resize(old + (n > 0 ? static_cast<size_t>(n) : 0));
   if (n <= 0) {

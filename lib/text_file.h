@@ -1,22 +1,38 @@
-// Reading the small text files of /proc and /etc: lines and whole contents.
+// Reading the small text files of /proc and /etc: lines and numbers, never
+// more than a fixed number of bytes of any one file.
 #ifndef QORID_LIB_TEXT_FILE_H_
 #define QORID_LIB_TEXT_FILE_H_
 
+#include <cstddef>
 #include <string>
 
 namespace qorid {
 
+// The most that is read of any one file: 1 MiB. A property's value, the
+// known identities and /proc/cpuinfo are far smaller on every board; a file
+// that never ends (a link to /dev/zero, a FIFO fed without end) costs no
+// more than this.
+inline constexpr size_t kReadLimit = size_t{1} << 20;
+
+// The WARN message for a file that held more than the reader took:
+// "Read only the first 1048576 bytes of PATH, the rest is ignored".
+std::string cutNotice(const std::string& path);
+
 // A file opened for reading, closed by the destructor. Opening never blocks
 // (a FIFO reads as empty), and a directory counts as a file that cannot be
-// opened. Read errors end the reading like the end of the file.
+// opened. Read errors end the reading like the end of the file. At most
+// `limit` bytes are read: the file then reads as if it ended there, and
+// cut() tells that a read wanted more. Memory stays within the limit and
+// one chunk whatever the file holds.
 class TextFile {
  public:
-  explicit TextFile(const std::string& path);
+  explicit TextFile(const std::string& path, size_t limit = kReadLimit);
   ~TextFile();
   TextFile(const TextFile&) = delete;
   TextFile& operator=(const TextFile&) = delete;
 
   [[nodiscard]] bool isOpen() const { return mFd >= 0; }
+  [[nodiscard]] const std::string& path() const { return mPath; }
 
   // Like std::getline: the next line without its '\n' (every other byte, NUL
   // included, kept); a last line without '\n' counts. Returns false, with
@@ -30,16 +46,24 @@ class TextFile {
   // stays within one chunk however long the white space or the digits run.
   bool readInt(int& value);
 
+  // True once a read stopped at the limit while the file held more: a line
+  // just handed out then ends at the limit, not at a newline, and a number
+  // may be shorter than written.
+  [[nodiscard]] bool cut() const { return mCut; }
+
  private:
   bool fill();  // reads more into mBuffer; false at end of file or error
   int peek();   // the next unread byte (0-255), or -1 at the end
 
+  std::string mPath;
   int mFd;
   // The size a regular file reports, or -1: reading that many bytes is the
   // end, without another read to find it out.
   long long mSize = -1;
   long long mReadSoFar = 0;
+  size_t mLimit;
   bool mEnd = false;
+  bool mCut = false;
   std::string mBuffer;  // read but not yet handed out
   std::string::size_type mPos = 0;
 };

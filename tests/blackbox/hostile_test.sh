@@ -20,7 +20,18 @@ board() { # NAME: an empty 32-bit board with no device tree
   echo "$root"
 }
 cpu_hw() { printf 'processor\t: 0\nHardware\t: %s\n' "$1"; }
-mega=$(head -c 1048576 /dev/zero | tr '\0' 'M')
+mega=$(head -c 1000000 /dev/zero | tr '\0' 'M')
+# warn_log ROOT: WARN and above go to ROOT/tmp/qorid.log.
+warn_log() {
+  printf '%s\n' 'log4cpp.rootCategory=WARN, f' 'log4cpp.appender.f=FileAppender' \
+    'log4cpp.appender.f.fileName=/tmp/qorid.log' 'log4cpp.appender.f.layout=PatternLayout' \
+    'log4cpp.appender.f.layout.ConversionPattern=%p %m%n' >"$1/etc/qorid.conf"
+}
+cut_logged() { grep -c "^WARN Read only the first 1048576 bytes of $2, the rest is ignored$" "$1/tmp/qorid.log"; }
+# Runs that read files without end: bounded memory (a sanitizer's runtime
+# needs more address space than that).
+limit='ulimit -v 400000;'
+[ -n "${QORID_SANITIZED:-}" ] && limit=
 
 # A 1 MB line in the known identities, matched by a 1 MB Hardware value.
 root=$(board mega)
@@ -33,13 +44,63 @@ cpu_hw "${mega}N" >"$root/proc/cpuinfo"
 run "$root" linux32 -- "$QORID"
 check "1 MB Hardware value that matches nothing" "-1" "$out"
 
-# 100,000 lines; the last alias is the one the board has.
+# 50,000 lines, just under 1 MiB; the last alias is the one the board has.
 root=$(board many)
-awk 'BEGIN { for (i = 1; i <= 100000; i++) printf "Board %d:%d:alias-%d\n", i, i, i }' \
+awk 'BEGIN { for (i = 1; i <= 50000; i++) printf "B%d:%d:a-%d\n", i, i, i }' \
   >"$root/etc/known_qor_ids"
-cpu_hw "alias-100000" >"$root/proc/cpuinfo"
+cpu_hw "a-50000" >"$root/proc/cpuinfo"
 run "$root" linux32 -- "$QORID" -v
-check "100,000 lines: the last alias" "100000 - Board 100000" "$out"
+check "50,000 lines: the last alias" "50000 - B50000" "$out"
+
+# Past 1 MiB the known identities are cut, once logged: the line the limit
+# cuts ("Cut:12" of "Cut:123456") is not taken for a shorter one.
+root=$(board cut)
+warn_log "$root"
+x999=$(head -c 999 /dev/zero | tr '\0' x)
+{ for _ in $(seq 1047); do echo "$x999"; done; head -c 1569 /dev/zero | tr '\0' x; echo
+  printf 'Cut:123456:c\n'; } >"$root/etc/known_qor_ids"
+cpu_hw Cut >"$root/proc/cpuinfo"
+run "$root" linux32 -- "$QORID"
+check "known identities past 1 MiB: the cut line is no identity" "-1" "$out"
+check "known identities past 1 MiB: logged once" 1 "$(cut_logged "$root" /etc/known_qor_ids)"
+# Linked to /dev/zero: even --help and the --json/--exec refusal are quick.
+ln -sf /dev/zero "$root/etc/known_qor_ids"
+run "$root" linux32 -- bash -c "$limit"' exec "$0" --help' "$QORID"
+check "known identities /dev/zero: --help" "$(cat "$FIXTURES/expected/help.txt")" "$out"
+run "$root" linux32 -- bash -c "$limit"' exec "$0" --json -e true' "$QORID"
+check "known identities /dev/zero: --json -e refused" \
+  "We cannot list and execute at the same time/255" "$out/$status"
+
+# A device-tree value and /proc/cpuinfo without end are read up to 1 MiB:
+# the board's name is cut there and the tool goes on as usual.
+root=$(board endless)
+warn_log "$root"
+node=$root/proc/device-tree/morvane
+mkdir -p "$node"
+printf '7' >"$node/boardid"
+ln -s /dev/zero "$node/description"
+for mode in -v --list --json; do
+  run "$root" -- bash -c "$limit"' exec "$0" "$1"' "$QORID" $mode
+  check "description /dev/zero, $mode: status" 0 "$status"
+  mv "$WORK/out" "$WORK/out$mode"
+done
+check_file "description /dev/zero, -v: the name cut at 1 MiB" \
+  <(printf '7 - '; head -c 1048576 /dev/zero; echo) "$WORK/out-v"
+check "description /dev/zero, --list: both values cut at 1 MiB" \
+  "QOR_BOARDID=1 QOR_DESC=1048576 QOR_DESCRIPTION=1048576 QOR_ID=1" \
+  "$(python3 -c 'import sys
+for line in sys.stdin.buffer.read().split(b"\n")[:-1]:
+    name, value = line.split(b"=", 1)
+    print(name.decode() + "=" + str(len(value)))' <"$WORK/out--list" | sort | xargs)"
+check "description /dev/zero, --json: the name cut at 1 MiB" 1048576 \
+  "$(python3 -c 'import json, sys; print(len(json.load(sys.stdin)["name"]))' <"$WORK/out--json")"
+check "description /dev/zero: each read logged" 5 \
+  "$(cut_logged "$root" /proc/device-tree/morvane/description)"
+rm -rf "$node" "$root/tmp/qorid.log"
+ln -s /dev/zero "$root/proc/cpuinfo"
+run "$root" linux32 -- bash -c "$limit"' exec "$0"' "$QORID"
+check "cpuinfo /dev/zero: unknown board" "-1/0" "$out/$status"
+check "cpuinfo /dev/zero: logged once" 1 "$(cut_logged "$root" /proc/cpuinfo)"
 
 # NUL bytes and invalid UTF-8 are ordinary bytes of names and values.
 root=$(board binary)
@@ -64,11 +125,8 @@ printf -- '-%s' "$digits" >"$root/proc/device-tree/morvane/boardid"
 run "$root" -- "$QORID" --list
 check "negative 5,000-digit boardid: no board parameters" 0 "$(grep -c '^QOR_ID=' <<<"$out")"
 check "negative 5,000-digit boardid: the node is listed" 2 "$(grep -c '^QOR_' <<<"$out")"
-# A boardid that never ends is read only as far as its number goes, in
-# bounded memory (a sanitizer's runtime needs more address space than that).
+# A boardid that never ends is read only as far as its number goes.
 ln -sf /dev/zero "$root/proc/device-tree/morvane/boardid"
-limit='ulimit -v 262144;'
-[ -n "${QORID_SANITIZED:-}" ] && limit=
 run "$root" -- bash -c "$limit"' exec "$0" -v' "$QORID"
 check_file "boardid linked to /dev/zero" <(printf '0 - Wide\0\xff\n') "$WORK/out"
 check "boardid linked to /dev/zero: status" 0 "$status"

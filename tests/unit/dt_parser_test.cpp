@@ -1,5 +1,6 @@
 #include "dt_walk.h"
 #include "fixture.h"
+#include "text_file.h"
 
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -160,14 +161,22 @@ TEST_F(DtParserTest, EveryByteAllowedInAFileNameKeepsItsValue) {
   EXPECT_EQ(sorted(expected), sorted(Inspect::paramLines(id)));
 }
 
-TEST_F(DtParserTest, LongValueWithoutNewlineIsReadWhole) {
+TEST_F(DtParserTest, ValuesUpTo1MiBAreReadWholeLongerOnesCutAndLogged) {
   const std::string big(100000, 'v');
+  const std::string mib(qorid::kReadLimit, 'm');
   prop("big", big);
   prop("split", std::string(4095, 'a') + "\n" + "rest");
-  QorIdentifier id(nullptr);
+  prop("whole", mib);
+  prop("over", mib + "o");
+  QorIdentifier id(logger());
+  testing_log::clear();
   EXPECT_EQ(0, walk(id, node()));
-  EXPECT_EQ(sorted({"QOR_BIG=" + big, "QOR_SPLIT=" + std::string(4095, 'a')}),
+  EXPECT_EQ(sorted({"QOR_BIG=" + big, "QOR_SPLIT=" + std::string(4095, 'a'),
+                    "QOR_WHOLE=" + mib, "QOR_OVER=" + mib}),
             sorted(Inspect::paramLines(id)));
+  EXPECT_EQ((std::vector<testing_log::Entry>{
+                {testing_log::Level::kWarn, qorid::cutNotice(node() + "/over")}}),
+            testing_log::entries());
 }
 
 }  // namespace
