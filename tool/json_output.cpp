@@ -3,20 +3,37 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <sstream>
 
 namespace qorid {
 namespace {
 
 using Json = nlohmann::ordered_json;
 
-// Sets `key` to `text`, and `key`_base64 beside it when the text is not
-// UTF-8: the writer then shows U+FFFD in its place, and only the base64
+// A JSON string of `text`: valid UTF-8 as it is, control bytes escaped,
+// each bad sequence as U+FFFD.
+std::string quoted(const std::string& text) {
+  return Json(text).dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+// The member "key":"text", and "key_base64" beside it when the text is not
+// UTF-8: the string then shows U+FFFD in its place, and only the base64
 // gives the bytes back.
-void putText(Json& object, const std::string& key, const std::string& text) {
-  object[key] = text;
+void putText(std::ostream& out, const char* key, const std::string& text) {
+  out << '"' << key << "\":" << quoted(text);
   if (!isValidUtf8(text)) {
-    object[key + "_base64"] = base64(text);
+    out << ",\"" << key << "_base64\":\"" << base64(text) << '"';
   }
+}
+
+// A JSON array of the texts, each made JSON by `encode`.
+template <typename Encode>
+void putArray(std::ostream& out, const std::vector<std::string>& texts, Encode encode) {
+  out << '[';
+  for (size_t i = 0; i < texts.size(); ++i) {
+    out << (i == 0 ? "" : ",") << encode(texts[i]);
+  }
+  out << ']';
 }
 
 // What a byte starts: how many continuation bytes follow it (-1: it starts
@@ -52,24 +69,31 @@ Lead leadOf(unsigned char c) {
 std::string identityJson(int number, const std::string& name,
                          const std::vector<std::string>& aliases,
                          const std::vector<qor_param>& params) {
-  Json doc;
-  doc["number"] = number;
-  putText(doc, "name", name);
-  doc["aliases"] = aliases;
+  std::ostringstream out;
+  writeIdentityJson(out, number, name, aliases, params);
+  return out.str();
+}
+
+void writeIdentityJson(std::ostream& out, int number, const std::string& name,
+                       const std::vector<std::string>& aliases,
+                       const std::vector<qor_param>& params) {
+  out << "{\"number\":" << number << ',';
+  putText(out, "name", name);
+  out << ",\"aliases\":";
+  putArray(out, aliases, quoted);
   if (!std::all_of(aliases.begin(), aliases.end(), isValidUtf8)) {
-    std::vector<std::string> encoded(aliases.size());
-    std::transform(aliases.begin(), aliases.end(), encoded.begin(), base64);
-    doc["aliases_base64"] = encoded;
+    out << ",\"aliases_base64\":";
+    putArray(out, aliases, [](const std::string& a) { return '"' + base64(a) + '"'; });
   }
-  Json list = Json::array();
-  for (const qor_param& param : params) {
-    Json entry;
-    putText(entry, "name", param.name);
-    putText(entry, "value", param.value);
-    list.push_back(entry);
+  out << ",\"parameters\":[";
+  for (size_t i = 0; i < params.size(); ++i) {
+    out << (i == 0 ? "{" : ",{");
+    putText(out, "name", params[i].name);
+    out << ',';
+    putText(out, "value", params[i].value);
+    out << '}';
   }
-  doc["parameters"] = list;
-  return doc.dump(-1, ' ', false, Json::error_handler_t::replace);
+  out << "]}";
 }
 
 bool isValidUtf8(const std::string& text) {

@@ -5,6 +5,7 @@
 
 #include "qorid/qorid.h"
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,11 @@ namespace qorid {
 std::string identityJson(int number, const std::string& name,
                          const std::vector<std::string>& aliases,
                          const std::vector<qor_param>& params);
+// The same document written to `out` text by text, so that memory holds one
+// escaped text at a time, never the whole document.
+void writeIdentityJson(std::ostream& out, int number, const std::string& name,
+                       const std::vector<std::string>& aliases,
+                       const std::vector<qor_param>& params);
 
 // Whether `text` is UTF-8 as RFC 3629 has it: no overlong forms, no
 // surrogates, nothing above U+10FFFF, no sequence cut short.

@@ -94,7 +94,8 @@ int runTool(const ToolOptions& options, int argc, char** argv,
       const std::string name = identifier.getHardwareName();
       const std::vector<std::string> aliases = identifier.getAliases();
       identifier.parse_params();
-      out << identityJson(number, name, aliases, identifier.getParams()) << std::endl;
+      writeIdentityJson(out, number, name, aliases, identifier.getParams());
+      out << std::endl;
       return 0;
     }
     // Positional words select nothing: the whole list is printed.
