@@ -1,6 +1,6 @@
 #include "qorid/qorid.h"
 
-#include <unistd.h>
+#include "exec.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -27,14 +27,16 @@ int QorIdentifier::execute(int argc, char** argv, bool script) {
     return -1;
   }
   const char* command = argv[0];
-  // A later parameter of the same name wins; a name setenv refuses (empty,
-  // or holding '=') is left out.
+  std::vector<qorid::Variable> variables;
+  variables.reserve(mParams.size());
   for (const qor_param& param : mParams) {
-    ::setenv(param.name.c_str(), param.value.c_str(), 1);
+    variables.push_back({param.name, param.value});
   }
+  qorid::exportVariables(variables);
   if (!script) {
-    return ::execvp(command, argv);
+    return qorid::runProgram(command, argv);
   }
+  // Looked up once the parameters are set, as a parameter may be SHELL.
   const char* shell = std::getenv("SHELL");
   if (shell == nullptr) {
     shell = "/bin/bash";
@@ -44,5 +46,5 @@ int QorIdentifier::execute(int argc, char** argv, bool script) {
   shellArgv.reserve(static_cast<size_t>(argc) + 2);
   shellArgv.push_back(const_cast<char*>(shell));
   shellArgv.insert(shellArgv.end(), argv, argv + argc + 1);
-  return ::execvp(shell, shellArgv.data());
+  return qorid::runProgram(shell, shellArgv.data());
 }

@@ -17,9 +17,21 @@ run "$QORID" --exec env
 check "exec env: status" 0 "$status"
 check "exec env: every parameter" "$(sort <<<"$list")" "$(grep '^QOR_' <<<"$out" | sort)"
 
-run "$QORID" -e qorid-no-such-command
-check "missing command: status 255" 255 "$status"
-check "missing command: says nothing" "" "$out$err"
+# A failed exec keeps its status and says which program could not run.
+mkdir -p "$root/tmp/folder"
+printf 'echo hi\n' >"$root/tmp/plain"
+while IFS='|' read -r shell args said; do
+  # shellcheck disable=SC2086 # the words are the arguments
+  run env ${shell:+SHELL=$shell} "$QORID" $args
+  check "$args $shell: status 255" 255 "$status"
+  check "$args $shell: said" "$said" "$err"
+  check "$args $shell: nothing on standard output" "" "$out"
+done <<'CASES'
+|-e qorid-no-such-command|qorid: qorid-no-such-command: No such file or directory
+|-e /tmp/folder|qorid: /tmp/folder: Permission denied
+|-e /tmp/plain|qorid: /tmp/plain: Permission denied
+/nonexistent|-s /tmp/plain|qorid: /nonexistent: No such file or directory
+CASES
 
 for opts in "-e" "--script" "-s -e"; do
   run "$QORID" $opts
@@ -59,8 +71,28 @@ for opts in "-s" "--script" "-e -s" "-s -e"; do
 done
 run env SHELL=/tmp/wrapper "$QORID" -s /tmp/show.sh a "b c"
 check "SHELL runs the script" "[/tmp/wrapper][/tmp/show.sh][a][b c]" "$out"
-run env SHELL=/nonexistent "$QORID" -s /tmp/show.sh
-check "SHELL that is no program: status 255" 255 "$status"
+
+# A NAME=VALUE longer than the kernel passes in one string (131,071 bytes
+# and its NUL) is left out and said; everything else reaches the command.
+# An environment too large as a whole fails the exec, and says so.
+pc=$root
+root=$(new_root long)
+node=$root/proc/device-tree/morvane
+mkdir -p "$node"
+printf '5' >"$node/boardid"
+head -c 131062 /dev/zero | tr '\0' e >"$node/edge"   # QOR_EDGE=... is 131,071 bytes
+head -c 131063 /dev/zero | tr '\0' s >"$node/serial"
+run "$QORID" -e -- sh -c 'echo "$QOR_ID|${#QOR_EDGE}|${QOR_SERIAL-unset}"'
+check "long value: the command runs without it" "5|131062|unset" "$out"
+check "long value: said" "qorid: QOR_SERIAL left out of the environment: value too long" "$err"
+run "$QORID" --list
+check "long value: listed whole" 131063 "$(sed -n 's/^QOR_SERIAL=//p' "$WORK/out" | tr -d '\n' | wc -c)"
+for i in $(seq 1 24); do head -c 100000 /dev/zero | tr '\0' b >"$node/big$i"; done
+run bash -c 'ulimit -s 8192; exec "$0" -e true' "$QORID"
+check "environment too large: status 255" 255 "$status"
+check "environment too large: said" "qorid: QOR_SERIAL left out of the environment: value too long
+qorid: true: Argument list too long" "$err"
+root=$pc
 
 # The command inherits what the caller handed qorid (here also descriptor
 # 7) and nothing that qorid or its logging opened, also when the log file

@@ -73,12 +73,15 @@ TEST_F(ParametersTest, ExecExportsEveryParameterLaterDuplicateWinning) {
   id.addParameter("QOR_Y", "a=b c");
   id.addParameter("QOR_X", "second");
   id.addParameter("BAD=NAME", "dropped");
+  id.addParameter("QOR_NUL", "eth1\0junk"s);  // the value ends at its NUL
+  ::setenv("QOR_Y", "from the caller", 1);    // overwritten where it stands
   const std::string cmd = script("show", "#!/bin/sh\n"
-                                         "printf '%s|%s|%s|%s\\n' \"$0\" \"$1\" \"$QOR_X\" \"$QOR_Y\" > \"$OUT\"\n"
-                                         "env | grep -c '^BAD' >> \"$OUT\"\n"
+                                         "printf '%s|%s|%s|%s|%s\\n' \"$0\" \"$1\" \"$QOR_X\" \"$QOR_Y\" \"$QOR_NUL\" > \"$OUT\"\n"
+                                         "env | grep -c '^BAD\\|^QOR_Y=' >> \"$OUT\"\n"
                                          "exit 0\n");
   EXPECT_EQ(0, executeInChild(id, {cmd, "arg1"}, false));
-  EXPECT_EQ(cmd + "|arg1|second|a=b c\n0\n", out());
+  ::unsetenv("QOR_Y");
+  EXPECT_EQ(cmd + "|arg1|second|a=b c|eth1\n1\n", out());
 }
 
 TEST_F(ParametersTest, ExecFindsCommandOnSearchPath) {

@@ -89,10 +89,15 @@ class QORID_EXPORT QorIdentifier {
   // duplicates kept; empty before loadParams(). The reference is valid while
   // the identifier lives; adding parameters may move the elements.
   [[nodiscard]] const std::vector<qor_param>& getParams() const;
-  // Exports every parameter with setenv, then replaces the process with
-  // argv[0] (searched on PATH) or, with `script`, with $SHELL (or /bin/bash)
-  // running argv. argv[argc] must be null. Returns only when the exec fails,
-  // with its result (-1); the variables stay set.
+  // Exports every parameter to the environment (as setenv would, one after
+  // the other, but in one pass; `environ` then points at an environment the
+  // library keeps for the life of the process), then replaces the process
+  // with argv[0] (searched on PATH) or, with `script`, with $SHELL (or
+  // /bin/bash) running argv. argv[argc] must be null. A parameter whose
+  // NAME=VALUE is longer than the kernel passes in one environment string is
+  // left out, and named on standard error. Returns only when the exec fails,
+  // with its result (-1), after one line on standard error naming the
+  // program that could not be run and why; the variables stay set.
   int execute(int argc, char** argv, bool script);
 
   // Makes sure the identity has been determined, then appends the whole set
