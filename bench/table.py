@@ -28,6 +28,8 @@ def main(path):
         goal = r.get("goal", "")
         if r.get("kind") == "diff":
             shown, measure = f"+{ours - base:,.0f} {unit}", ours - base
+        elif r.get("kind") == "max":  # a bound on our own figure
+            shown, measure = f"{ours / base:.2f}×", ours
         else:
             shown = f"{ours / base:.2f}×" if base else "n/a"
             measure = ours / base if base else float("inf")
