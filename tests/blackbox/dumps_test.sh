@@ -476,6 +476,30 @@ installed() {
 }
 installed
 
+# A node hard to copy: a folder "evil<newline>" whose etc/wan is read there,
+# not as the board's /etc/wan.
+hard_node() {
+  local fixture=$DUMPS/aarch64-node-no-boardid root node dump got
+  root=$(new_root hard-node "$fixture")
+  node=$root/proc/device-tree/morvane
+  mkdir -p "$node/evil"$'\n'/etc && printf 'ghost9\0' >"$node/evil"$'\n'/etc/wan
+  printf 'leak7\n' >"$root/etc/wan"
+  net_script "$fixture/net" "$WORK/hard-node.net.sh"
+  dump_on "$root" "$WORK/hard-node.net.sh" 5.4.24-qvklite aarch64 "$without_qorid" \
+    timeout 60 -- node.tar.gz
+  check "hard node: status" 0 $?
+  dump=$(unpack "$root/tmp/node.tar.gz" "$WORK/unpacked-hard-node") || { fail "hard node"; return; }
+  got=$dump/root/proc/device-tree/morvane
+  check_file "hard node: net, the node's own wan line included" "$fixture/net" "$dump/net"
+  check "hard node: the board's /etc/wan not read" "" "$(grep -h leak7 "$dump/net" "$WORK/dump.err")"
+  check "hard node: the folder's wan read" 1 "$(grep -cx \
+    "qorid-dump: the node's wan names ghost9, which is no interface here" "$WORK/dump.err")"
+  if diff -r "$node" "$got" >"$WORK/diff"; then pass; else
+    fail "hard node: copy differs"; head -n 5 "$WORK/diff" >&2
+  fi
+}
+hard_node
+
 # The command line: -h, an unknown option, two outputs.
 root=$(new_root usage)
 dump_on "$root" "" 6.1.0 x86_64 "$without_qorid" -- -h
