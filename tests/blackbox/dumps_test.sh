@@ -500,6 +500,23 @@ hard_node() {
 }
 hard_node
 
+# /proc not mounted (a plain folder without self/): the tarball is written
+# and is all that is left; an existing output is still refused.
+no_proc() {
+  local root
+  root=$(new_root no-proc "$FIXTURES/boards/pc")
+  SANDBOX_NO_PROC=1 dump_on "$root" "" 6.1.0 x86_64 "$without_qorid" -- pc.tar.gz
+  check "no /proc: status" 0 $?
+  check "no /proc: the node's absence said" 1 "$(grep -cx \
+    'qorid-dump: no /proc/device-tree/morvane: /proc is not mounted' "$WORK/dump.err")"
+  check "no /proc: only the tarball" pc.tar.gz "$(tmp_files "$root")"
+  check "no /proc: a tarball" yes "$(unpack "$root/tmp/pc.tar.gz" "$WORK/np" >/dev/null && echo yes)"
+  SANDBOX_NO_PROC=1 dump_on "$root" "" 6.1.0 x86_64 "$without_qorid" -- pc.tar.gz
+  check "no /proc: existing output refused" \
+    "1 qorid-dump: /tmp/pc.tar.gz exists already; name another file" "$? $(cat "$WORK/dump.err")"
+}
+no_proc
+
 # The command line: -h, an unknown option, two outputs.
 root=$(new_root usage)
 dump_on "$root" "" 6.1.0 x86_64 "$without_qorid" -- -h
