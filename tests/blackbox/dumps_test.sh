@@ -477,13 +477,17 @@ installed() {
 installed
 
 # A node hard to copy: a folder "evil<newline>" whose etc/wan is read there,
-# not as the board's /etc/wan.
+# not as the board's /etc/wan; 300 levels of subnodes, a property after each
+# and a link from the bottom back to the top.
 hard_node() {
-  local fixture=$DUMPS/aarch64-node-no-boardid root node dump got
+  local fixture=$DUMPS/aarch64-node-no-boardid root node dir dump got
   root=$(new_root hard-node "$fixture")
   node=$root/proc/device-tree/morvane
   mkdir -p "$node/evil"$'\n'/etc && printf 'ghost9\0' >"$node/evil"$'\n'/etc/wan
   printf 'leak7\n' >"$root/etc/wan"
+  dir=$node
+  for _ in $(seq 300); do mkdir "$dir/level" && echo "$dir" >"$dir/property" && dir=$dir/level; done
+  ln -s /proc/device-tree/morvane "$dir/loop"
   net_script "$fixture/net" "$WORK/hard-node.net.sh"
   dump_on "$root" "$WORK/hard-node.net.sh" 5.4.24-qvklite aarch64 "$without_qorid" \
     timeout 60 -- node.tar.gz
@@ -494,9 +498,12 @@ hard_node() {
   check "hard node: the board's /etc/wan not read" "" "$(grep -h leak7 "$dump/net" "$WORK/dump.err")"
   check "hard node: the folder's wan read" 1 "$(grep -cx \
     "qorid-dump: the node's wan names ghost9, which is no interface here" "$WORK/dump.err")"
-  if diff -r "$node" "$got" >"$WORK/diff"; then pass; else
+  check "hard node: 300 levels" 300 "$(find "$got" -name property | wc -l)"
+  if diff -r -x loop "$node" "$got" >"$WORK/diff"; then pass; else
     fail "hard node: copy differs"; head -n 5 "$WORK/diff" >&2
   fi
+  check "hard node: the link back left out" 1 "$(grep -c "^qorid-dump: left out \
+/proc/device-tree/morvane\(/level\)\{300\}/loop: a directory already copied" "$WORK/dump.err")"
 }
 hard_node
 
