@@ -478,7 +478,8 @@ installed
 
 # A node hard to copy: a folder "evil<newline>" whose etc/wan is read there,
 # not as the board's /etc/wan; 300 levels of subnodes, a property after each
-# and a link from the bottom back to the top.
+# and a link from the bottom back to the top; a property longer than qorid
+# reads, one just as long; cpuinfo from a real /proc, whose size stat says 0.
 hard_node() {
   local fixture=$DUMPS/aarch64-node-no-boardid root node dir dump got
   root=$(new_root hard-node "$fixture")
@@ -488,6 +489,8 @@ hard_node() {
   dir=$node
   for _ in $(seq 300); do mkdir "$dir/level" && echo "$dir" >"$dir/property" && dir=$dir/level; done
   ln -s /proc/device-tree/morvane "$dir/loop"
+  head -c 2097152 /dev/urandom >"$node/long" && head -c 1048577 /dev/urandom >"$node/just"
+  ln -sf .host/version "$root/proc/cpuinfo"
   net_script "$fixture/net" "$WORK/hard-node.net.sh"
   dump_on "$root" "$WORK/hard-node.net.sh" 5.4.24-qvklite aarch64 "$without_qorid" \
     timeout 60 -- node.tar.gz
@@ -499,11 +502,15 @@ hard_node() {
   check "hard node: the folder's wan read" 1 "$(grep -cx \
     "qorid-dump: the node's wan names ghost9, which is no interface here" "$WORK/dump.err")"
   check "hard node: 300 levels" 300 "$(find "$got" -name property | wc -l)"
-  if diff -r -x loop "$node" "$got" >"$WORK/diff"; then pass; else
+  if diff -r -x loop -x long "$node" "$got" >"$WORK/diff"; then pass; else
     fail "hard node: copy differs"; head -n 5 "$WORK/diff" >&2
   fi
   check "hard node: the link back left out" 1 "$(grep -c "^qorid-dump: left out \
 /proc/device-tree/morvane\(/level\)\{300\}/loop: a directory already copied" "$WORK/dump.err")"
+  check_file "hard node: long property cut" <(head -c 1048577 "$node/long") "$got/long"
+  check "hard node: the cut said" "qorid-dump: cut /proc/device-tree/morvane/long after \
+1048577 bytes, one more than qorid reads" "$(grep '^qorid-dump: cut' "$WORK/dump.err")"
+  check_file "hard node: a file of /proc" <(cat /proc/version) "$dump/root/proc/cpuinfo"
 }
 hard_node
 
