@@ -476,6 +476,61 @@ installed() {
 }
 installed
 
+# A node hard to copy: a folder "evil<newline>" whose etc/wan is read there,
+# not as the board's /etc/wan; 300 levels of subnodes, a property after each
+# and a link from the bottom back to the top; a property longer than qorid
+# reads, one just as long; cpuinfo from a real /proc, whose size stat says 0.
+hard_node() {
+  local fixture=$DUMPS/aarch64-node-no-boardid root node dir dump got
+  root=$(new_root hard-node "$fixture")
+  node=$root/proc/device-tree/morvane
+  mkdir -p "$node/evil"$'\n'/etc && printf 'ghost9\0' >"$node/evil"$'\n'/etc/wan
+  printf 'leak7\n' >"$root/etc/wan"
+  dir=$node
+  for _ in $(seq 300); do mkdir "$dir/level" && echo "$dir" >"$dir/property" && dir=$dir/level; done
+  ln -s /proc/device-tree/morvane "$dir/loop"
+  head -c 2097152 /dev/urandom >"$node/long" && head -c 1048577 /dev/urandom >"$node/just"
+  ln -sf .host/version "$root/proc/cpuinfo"
+  net_script "$fixture/net" "$WORK/hard-node.net.sh"
+  dump_on "$root" "$WORK/hard-node.net.sh" 5.4.24-qvklite aarch64 "$without_qorid" \
+    timeout 60 -- node.tar.gz
+  check "hard node: status" 0 $?
+  dump=$(unpack "$root/tmp/node.tar.gz" "$WORK/unpacked-hard-node") || { fail "hard node"; return; }
+  got=$dump/root/proc/device-tree/morvane
+  check_file "hard node: net, the node's own wan line included" "$fixture/net" "$dump/net"
+  check "hard node: the board's /etc/wan not read" "" "$(grep -h leak7 "$dump/net" "$WORK/dump.err")"
+  check "hard node: the folder's wan read" 1 "$(grep -cx \
+    "qorid-dump: the node's wan names ghost9, which is no interface here" "$WORK/dump.err")"
+  check "hard node: 300 levels" 300 "$(find "$got" -name property | wc -l)"
+  if diff -r -x loop -x long "$node" "$got" >"$WORK/diff"; then pass; else
+    fail "hard node: copy differs"; head -n 5 "$WORK/diff" >&2
+  fi
+  check "hard node: the link back left out" 1 "$(grep -c "^qorid-dump: left out \
+/proc/device-tree/morvane\(/level\)\{300\}/loop: a directory already copied" "$WORK/dump.err")"
+  check_file "hard node: long property cut" <(head -c 1048577 "$node/long") "$got/long"
+  check "hard node: the cut said" "qorid-dump: cut /proc/device-tree/morvane/long after \
+1048577 bytes, one more than qorid reads" "$(grep '^qorid-dump: cut' "$WORK/dump.err")"
+  check_file "hard node: a file of /proc" <(cat /proc/version) "$dump/root/proc/cpuinfo"
+}
+hard_node
+
+# /proc not mounted (a plain folder without self/): the tarball is written
+# and is all that is left; an existing output is still refused.
+no_proc() {
+  local root
+  root=$(new_root no-proc "$FIXTURES/boards/pc")
+  SANDBOX_NO_PROC=1 dump_on "$root" "" 6.1.0 x86_64 "$without_qorid" -- pc.tar.gz
+  check "no /proc: status" 0 $?
+  check "no /proc: the node's absence said" 1 "$(grep -cx \
+    'qorid-dump: no /proc/device-tree/morvane: /proc is not mounted' "$WORK/dump.err")"
+  check "no /proc: only the tarball" pc.tar.gz "$(tmp_files "$root")"
+  check "no /proc: a tarball" yes "$(unpack "$root/tmp/pc.tar.gz" "$WORK/np" >/dev/null && echo yes)"
+  SANDBOX_NO_PROC=1 dump_on "$root" "" 6.1.0 x86_64 "$without_qorid" -- pc.tar.gz
+  check "no /proc: existing output refused" \
+    "1 qorid-dump: /tmp/pc.tar.gz exists already; name another file" "$? $(cat "$WORK/dump.err")"
+}
+no_proc
+
 # The command line: -h, an unknown option, two outputs.
 root=$(new_root usage)
 dump_on "$root" "" 6.1.0 x86_64 "$without_qorid" -- -h

@@ -58,6 +58,8 @@ new_root() {
 # run with bash inside the namespace first, to make the board's interfaces.
 # SANDBOX_USR_LAYER, a directory laid out like /usr, is laid over the
 # system's /usr (and the loader's cache made anew), to run installed files.
+# SANDBOX_NO_PROC set leaves the board's /proc a plain directory, as where
+# /proc is not mounted (a sanitized build, which reads it, cannot run then).
 in_sandbox() {
   local root=$1 arch=
   shift
@@ -70,9 +72,11 @@ in_sandbox() {
     # The board'"'"'s /proc is a plain directory. Beside its files, the
     # process entries of a real /proc of this PID namespace, which the
     # sanitizers read (the tool itself reads none of them).
-    mkdir -p "$root/proc/.host"
-    mount -t proc proc "$root/proc/.host"
-    for e in self thread-self 1 2 3 4 5 6 7 8; do ln -sfn ".host/$e" "$root/proc/$e"; done
+    if [ -z "${SANDBOX_NO_PROC:-}" ]; then
+      mkdir -p "$root/proc/.host"
+      mount -t proc proc "$root/proc/.host"
+      for e in self thread-self 1 2 3 4 5 6 7 8; do ln -sfn ".host/$e" "$root/proc/$e"; done
+    fi
     mkdir -p "$root/usr" "$root/dev"
     mount --rbind /dev "$root/dev"
     if [ -n "${SANDBOX_USR_LAYER:-}" ]; then
