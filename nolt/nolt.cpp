@@ -251,7 +251,9 @@ bool substituted(const std::string& value, const std::map<std::string, std::stri
       break;
     }
     const std::string name = value.substr(open + 2, close - open - 2);
-    if (const char* environment = std::getenv(name.c_str())) {
+    if (name == "${") {
+      result += name;  // log4cpp's way of writing "${" itself
+    } else if (const char* environment = std::getenv(name.c_str())) {
       result += environment;
     } else if (const auto known = earlier.find(name); known != earlier.end()) {
       result += known->second;
@@ -297,6 +299,24 @@ bool widthsFit(const std::string& pattern) {
   return true;
 }
 
+// A line as log4cpp's reader puts it together: it takes up to 255 bytes
+// at a time into a C string, so each piece ends at its first NUL. Bytes after
+// a NUL in a piece are never seen; the next piece is.
+std::string asLog4cppReadsIt(const std::string& text, std::string::size_type start,
+                             std::string::size_type end) {
+  constexpr std::string::size_type kPiece = 255;
+  std::string line;
+  for (std::string::size_type at = start; at < end; at += kPiece) {
+    const std::string::size_type piece = std::min(kPiece, end - at);
+    const void* nul = std::memchr(text.data() + at, '\0', piece);
+    line.append(text, at,
+                nul != nullptr ? static_cast<std::string::size_type>(
+                                     static_cast<const char*>(nul) - (text.data() + at))
+                               : piece);
+  }
+  return line;
+}
+
 // What log4cpp would choke on, read line by line as log4cpp reads the
 // file: text from '#' on is a comment, a line without '=' is skipped, the
 // key and the value are trimmed and the key loses a leading "log4cpp." or
@@ -314,7 +334,7 @@ std::string problemOf(const std::string& text) {
     if (end - start > kMaxLineLength) {
       return at + " is longer than " + std::to_string(kMaxLineLength) + " bytes";
     }
-    std::string line = text.substr(start, end - start);
+    std::string line = asLog4cppReadsIt(text, start, end);
     line.erase(std::min(line.find('#'), line.size()));
     start = end + 1;
     const std::string::size_type equals = line.find('=');

@@ -95,6 +95,7 @@ check "broken config: nothing at DEBUG" "0" "$(grep -c DEBUG "$WORK/err")"
 levels=$(printf '.a%.0s' {1..40})
 dots=$(printf '.%.0s' {1..60000})
 xs=$(printf 'x%.0s' {1..3000})
+piece=$(printf 'z%.0s' {1..251})  # with "   \0", the 255 bytes log4cpp reads at once
 pattern='log4cpp.rootCategory=DEBUG, a\nlog4cpp.appender.a=ConsoleAppender\nlog4cpp.appender.a.layout=PatternLayout\nlog4cpp.appender.a.layout.ConversionPattern=%s\n'
 while IFS='|' read -r kind reason; do
   root=$(new_root "refused-$kind" "$FIXTURES/boards/unidentifiable")
@@ -106,6 +107,8 @@ while IFS='|' read -r kind reason; do
     large) head -c 70000 /dev/zero | tr '\0' '#' >"$conf" ;;
     dots) printf 'log4cpp.rootCategory=ERROR\nlog4cpp.category.a%s=DEBUG\n' "$dots" >"$conf" ;;
     levels) printf 'log4cpp.rootCategory=ERROR\nlog4cpp.category.a%s=DEBUG\n' "$levels" >"$conf" ;;
+    hidden) printf 'log4cpp.rootCategory=ERROR\n   \0%slog4cpp.category.a%s=DEBUG\n' \
+      "$piece" "$levels" >"$conf" ;;
     width) printf "$pattern" '%-2147483648m%n' >"$conf" ;;
     doubling) printf 'log4cpp.x=%s\nlog4cpp.y=${x}${x}\n' "$xs" >"$conf" ;;
   esac
@@ -124,6 +127,7 @@ device|a device, not a regular file
 large|larger than 65536 bytes
 dots|line 2 is longer than 4096 bytes
 levels|line 2: a category name of more than 32 levels
+hidden|line 2: a category name of more than 32 levels
 width|line 4: a width over 1024 in the pattern
 doubling|line 2: the value is longer than 4096 bytes with its variables substituted
 CASES
