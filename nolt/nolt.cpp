@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -38,6 +39,9 @@ constexpr size_t kMaxFileSize = 65536;
 constexpr size_t kMaxLineLength = 4096;
 constexpr size_t kMaxCategoryLevels = 32;
 constexpr long kMaxPatternWidth = 1024;
+constexpr long long kMaxBackupIndex = 100;
+constexpr long long kMinRollingFileSize = 4096;
+constexpr long long kMaxRollingFileSize = INT_MAX;
 
 // Undo whatever a configuration left, so that the next one (or the
 // default) is the only thing in force. Owned appenders are deleted, which
@@ -299,6 +303,80 @@ bool widthsFit(const std::string& pattern) {
   return true;
 }
 
+// A number that log4cpp reads with atoi: blanks, a sign, digits, and 0 when
+// there are none. atoi squeezes a larger number into an int ("4294967396"
+// becomes 100), so the number is judged whole: `value` is exact within
+// +-2^40, which no limit comes near, and `shown` is the number itself,
+// digits only, for the reason given.
+struct Setting {
+  long long value = 0;
+  std::string shown;
+};
+
+Setting settingOf(const std::string& text) {
+  constexpr long long kBeyondAnyLimit = 1LL << 40;
+  std::string::size_type i = std::min(text.find_first_not_of(" \t\n\v\f\r"), text.size());
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  Setting setting;
+  std::string digits;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    if (!digits.empty() || text[i] != '0') {
+      digits += text[i];
+    }
+    setting.value = std::min(setting.value * 10 + (text[i] - '0'), kBeyondAnyLimit);
+  }
+  if (digits.empty()) {
+    setting.shown = "0";
+  } else {
+    setting.shown = (negative ? "-" : "") + digits;
+  }
+  if (negative) {
+    setting.value = -setting.value;
+  }
+  return setting;
+}
+
+// A rolling appender renames its backups one by one whenever the file has
+// grown to maxFileSize: an index near UINT_MAX (-1 becomes that) and a tiny
+// size make every logged line take hours. log4cpp takes an appender's type
+// from the last dot-separated part of "appender.NAME"; NAME has no dot.
+std::string rollingProblemOf(const std::map<std::string, std::string>& values) {
+  const std::string prefix = "appender.";
+  for (auto it = values.lower_bound(prefix);
+       it != values.end() && startsWith(it->first, prefix.c_str()); ++it) {
+    const std::string& type = it->second;
+    const std::string::size_type dot = type.find_last_of('.');
+    if (it->first.find('.', prefix.size()) != std::string::npos ||
+        (dot == std::string::npos ? type : type.substr(dot + 1)) != "RollingFileAppender") {
+      continue;
+    }
+    const std::string at = "appender " + it->first.substr(prefix.size()) + ": ";
+    if (const auto index = values.find(it->first + ".maxBackupIndex"); index != values.end()) {
+      const Setting setting = settingOf(index->second);
+      if (setting.value < 0 || setting.value > kMaxBackupIndex) {
+        return at + "maxBackupIndex " + setting.shown + " is not from 0 to " +
+               std::to_string(kMaxBackupIndex);
+      }
+    }
+    if (const auto size = values.find(it->first + ".maxFileSize"); size != values.end()) {
+      const Setting setting = settingOf(size->second);
+      if (setting.value < kMinRollingFileSize) {
+        return at + "maxFileSize " + setting.shown + " is below " +
+               std::to_string(kMinRollingFileSize) + " bytes";
+      }
+      if (setting.value > kMaxRollingFileSize) {
+        return at + "maxFileSize " + setting.shown + " is above " +
+               std::to_string(kMaxRollingFileSize) + " bytes";
+      }
+    }
+  }
+  return {};
+}
+
 // A line as log4cpp's reader puts it together: it takes up to 255 bytes
 // at a time into a C string, so each piece ends at its first NUL. Bytes after
 // a NUL in a piece are never seen; the next piece is.
@@ -365,7 +443,7 @@ std::string problemOf(const std::string& text) {
     }
     values.emplace(key, value);  // the first value of a key counts, as in log4cpp
   }
-  return {};
+  return rollingProblemOf(values);
 }
 
 // log4cpp reads its configuration from a path. It is given one that leads

@@ -96,6 +96,7 @@ levels=$(printf '.a%.0s' {1..40})
 dots=$(printf '.%.0s' {1..60000})
 xs=$(printf 'x%.0s' {1..3000})
 piece=$(printf 'z%.0s' {1..251})  # with "   \0", the 255 bytes log4cpp reads at once
+rolling='log4cpp.rootCategory=DEBUG, file\nlog4cpp.appender.file=RollingFileAppender\nlog4cpp.appender.file.fileName=/tmp/qorid.log\nlog4cpp.appender.file.layout=BasicLayout\n'
 pattern='log4cpp.rootCategory=DEBUG, a\nlog4cpp.appender.a=ConsoleAppender\nlog4cpp.appender.a.layout=PatternLayout\nlog4cpp.appender.a.layout.ConversionPattern=%s\n'
 while IFS='|' read -r kind reason; do
   root=$(new_root "refused-$kind" "$FIXTURES/boards/unidentifiable")
@@ -111,6 +112,7 @@ while IFS='|' read -r kind reason; do
       "$piece" "$levels" >"$conf" ;;
     width) printf "$pattern" '%-2147483648m%n' >"$conf" ;;
     doubling) printf 'log4cpp.x=%s\nlog4cpp.y=${x}${x}\n' "$xs" >"$conf" ;;
+    max*) { printf "$rolling"; printf 'log4cpp.appender.file.%s\n' ${kind//,/ }; } >"$conf" ;;
   esac
   in_sandbox "$root" linux32 -- timeout 20 "$QORID" >"$WORK/out" 2>"$WORK/err"
   check "$kind: exit status" 0 $?
@@ -130,6 +132,23 @@ levels|line 2: a category name of more than 32 levels
 hidden|line 2: a category name of more than 32 levels
 width|line 4: a width over 1024 in the pattern
 doubling|line 2: the value is longer than 4096 bytes with its variables substituted
+maxBackupIndex=-1,maxFileSize=0|appender file: maxBackupIndex -1 is not from 0 to 100
+maxBackupIndex=2147483647|appender file: maxBackupIndex 2147483647 is not from 0 to 100
+maxBackupIndex=101|appender file: maxBackupIndex 101 is not from 0 to 100
+maxFileSize=0|appender file: maxFileSize 0 is below 4096 bytes
+maxFileSize=4095|appender file: maxFileSize 4095 is below 4096 bytes
+maxFileSize=4294967396|appender file: maxFileSize 4294967396 is above 2147483647 bytes
 CASES
+
+# The limits themselves are accepted: a hundred backups of 4096 bytes, and
+# lines that fill one each.
+root=$(new_root rolling-limits "$FIXTURES/boards/unidentifiable")
+printf "$rolling" | sed 's/BasicLayout/PatternLayout/' >"$root/etc/qorid.conf"
+printf 'log4cpp.appender.file.%s\n' maxBackupIndex=100 maxFileSize=4096 \
+  'layout.ConversionPattern=%-1024m%-1024m%-1024m%-1024m%n' >>"$root/etc/qorid.conf"
+in_sandbox "$root" linux32 -- timeout 20 "$QORID" >"$WORK/out" 2>"$WORK/err"
+check "rolling at the limits: output" "-1" "$(cat "$WORK/out")"
+check "rolling at the limits: accepted" "" "$(cat "$WORK/err")"
+check "rolling at the limits: rolled over" yes "$([ -s "$root/tmp/qorid.log.001" ] && echo yes)"
 
 finish

@@ -28,7 +28,13 @@ class NOLT_EXPORT cNolt {
   //   - a line is at most 4096 bytes, and so is a value once its ${...}
   //     variables are substituted;
   //   - a category name has at most 32 levels (31 dots);
-  //   - a width in a ConversionPattern ("%-20m", "%.30m") is at most 1024.
+  //   - a width in a ConversionPattern ("%-20m", "%.30m") is at most 1024;
+  //   - a RollingFileAppender's maxBackupIndex, where given, is from 0 to
+  //     100, and its maxFileSize from 4096 to 2147483647 (the numbers as
+  //     written, before log4cpp's int reading could wrap them).
+  // The lines and values are judged as log4cpp reads them: the key loses a
+  // leading "log4cpp." or "log4j.", ${...} variables are substituted, the
+  // first value of a key counts.
   //
   // Every descriptor that the configuration opens (log files, sockets) is
   // close-on-exec, also a log file reopened later: programs that this one
