@@ -1,5 +1,7 @@
 #include "nolt/nolt.h"
 
+#include "nolt_testing.h"
+
 #include <log4cpp/Appender.hh>
 #include <log4cpp/Category.hh>
 #include <log4cpp/FileAppender.hh>
@@ -446,27 +448,96 @@ std::string problemOf(const std::string& text) {
   return rollingProblemOf(values);
 }
 
+// All of `text` to `fd`; false with errno set when that cannot be done.
+bool writeAll(int fd, const std::string& text) {
+  for (size_t written = 0; written < text.size();) {
+    const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n <= 0) {
+      if (n == 0) {
+        errno = EIO;  // no progress and no error: it would never end
+      }
+      return false;
+    }
+    written += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// The checked bytes as a file of their own, for when log4cpp cannot reach
+// them through /proc. The folder is made fresh and only its owner may enter
+// it, so nothing can be put in the file's place; file and folder go with
+// the object, whatever became of the configuring.
+class PrivateCopy {
+ public:
+  PrivateCopy() = default;
+  ~PrivateCopy() {
+    if (!mFile.empty()) {
+      (void)::unlink(mFile.c_str());
+    }
+    if (!mFolder.empty()) {
+      (void)::rmdir(mFolder.c_str());
+    }
+  }
+  PrivateCopy(const PrivateCopy&) = delete;
+  PrivateCopy& operator=(const PrivateCopy&) = delete;
+
+  // Why the copy could not be made; empty when it was.
+  std::string make(const std::string& text) {
+    const char* tmpdir = std::getenv("TMPDIR");
+    const std::string base = tmpdir != nullptr && tmpdir[0] == '/' ? tmpdir : "/tmp";
+    std::string folder = base + "/nolt-XXXXXX";
+    if (::mkdtemp(folder.data()) == nullptr) {
+      return "mkdtemp " + base + ": " + std::strerror(errno);
+    }
+    mFolder = folder;
+    const std::string file = folder + "/configuration";
+    const Descriptor copy(
+        ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (copy.fd() < 0) {
+      return "open " + file + ": " + std::strerror(errno);
+    }
+    mFile = file;
+    if (!writeAll(copy.fd(), text)) {
+      return "write " + file + ": " + std::strerror(errno);
+    }
+    return {};
+  }
+
+  [[nodiscard]] const std::string& path() const { return mFile; }
+
+ private:
+  std::string mFolder;
+  std::string mFile;
+};
+
+// Test seams (nolt_testing.h).
+bool gProcFdMissing = false;
+void (*gBeforeConfigure)() = nullptr;
+
 // log4cpp reads its configuration from a path. It is given one that leads
-// to the checked bytes in memory, so that it reads what was checked and
-// not whatever the file holds by then. Without /proc (a root whose /proc is
-// a plain folder) that path does not exist: log4cpp then reads `path`
-// again, the regular file that was checked a moment ago, rather than the
-// configuration being dropped.
-Verdict configureFrom(const std::string& text, const char* path) {
+// to the checked bytes, so that it reads what was checked and not whatever
+// the file holds by then: the checked file may have been replaced by a FIFO
+// or by something past the limits. Where /proc/self/fd cannot be read (a
+// root whose /proc is a plain folder), the path is that of a private copy.
+Verdict configureFrom(const std::string& text) {
   const Descriptor memory(::memfd_create("nolt-configuration", MFD_CLOEXEC));
-  if (memory.fd() < 0) {
+  if (memory.fd() < 0 || !writeAll(memory.fd(), text)) {
     return refused(std::string("cannot hold it in memory: ") + std::strerror(errno));
   }
-  for (size_t written = 0; written < text.size();) {
-    const ssize_t n = ::write(memory.fd(), text.data() + written, text.size() - written);
-    if (n < 0 && errno != EINTR) {
-      return refused(std::string("cannot hold it in memory: ") + std::strerror(errno));
-    }
-    written += n > 0 ? static_cast<size_t>(n) : 0;
-  }
   std::string source = "/proc/self/fd/" + std::to_string(memory.fd());
-  if (::access(source.c_str(), R_OK) != 0) {
-    source = path;
+  PrivateCopy copy;
+  if (gProcFdMissing || ::access(source.c_str(), R_OK) != 0) {
+    const std::string why = copy.make(text);
+    if (!why.empty()) {
+      return refused("cannot hand it to log4cpp without /proc: " + why);
+    }
+    source = copy.path();
+  }
+  if (gBeforeConfigure != nullptr) {
+    gBeforeConfigure();
   }
   const std::vector<int> before = openDescriptors();
   Verdict verdict;
@@ -492,7 +563,7 @@ Verdict configure(const char* path) {
   if (!problem.empty()) {
     return refused(std::move(problem));
   }
-  return configureFrom(text, path);
+  return configureFrom(text);
 }
 
 // --- logging -------------------------------------------------------------------
@@ -548,6 +619,10 @@ void logv(log4cpp::Category* category, log4cpp::Priority::Value priority,
 }
 
 }  // namespace
+
+void noltSetProcFdMissingForTesting(bool missing) { gProcFdMissing = missing; }
+
+void noltSetBeforeConfigureHookForTesting(void (*hook)()) { gBeforeConfigure = hook; }
 
 void cNolt::init(const char* path) {
   try {

@@ -1,12 +1,17 @@
 // The logging library itself, linked as the tool links it.
 #include "nolt/nolt.h"
 
+#include "files.h"
+#include "nolt_testing.h"
+
 #include <log4cpp/AppenderSkeleton.hh>
 #include <log4cpp/Category.hh>
 #include <log4cpp/StringQueueAppender.hh>
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 
@@ -60,6 +65,90 @@ TEST(NoltTest, ACategoryTooDeepForLog4cppLogsNothing) {
   cNolt(name.c_str()).error("lost");
   cNolt(deepest.c_str()).error("kept");
   EXPECT_EQ(deepest + " ERROR: kept\n", ::testing::internal::GetCapturedStderr());
+}
+
+// DEBUG and above to `file`, one message a line.
+std::string debugTo(const std::string& file) {
+  return "log4cpp.rootCategory=DEBUG, file\nlog4cpp.appender.file=FileAppender\n"
+         "log4cpp.appender.file.fileName=" + file + "\nlog4cpp.appender.file.layout=PatternLayout\n"
+         "log4cpp.appender.file.layout.ConversionPattern=%m%n\n";
+}
+
+// What the hook puts in place of the configuration once it has been checked.
+struct Swap {
+  std::string path;
+  std::string text;  // empty: a FIFO
+};
+Swap replacement;
+
+void swapConfiguration() {
+  testing_fs::removePath(replacement.path);
+  if (replacement.text.empty()) {
+    testing_fs::makeFifo(replacement.path);
+  } else {
+    testing_fs::writeFile(replacement.path, replacement.text);
+  }
+}
+
+// cNolt::init(path) with TMPDIR set to `tmpdir`; what it said on stderr.
+std::string initWith(const std::string& path, const std::string& tmpdir) {
+  const char* old = std::getenv("TMPDIR");
+  const std::string saved = old != nullptr ? old : "";
+  ::setenv("TMPDIR", tmpdir.c_str(), 1);
+  ::testing::internal::CaptureStderr();
+  cNolt::init(path.c_str());
+  std::string said = ::testing::internal::GetCapturedStderr();
+  noltSetProcFdMissingForTesting(false);
+  noltSetBeforeConfigureHookForTesting(nullptr);
+  if (old != nullptr) {
+    ::setenv("TMPDIR", saved.c_str(), 1);
+  } else {
+    ::unsetenv("TMPDIR");
+  }
+  return said;
+}
+
+TEST(NoltTest, Log4cppReadsTheCheckedBytesWhateverTakesTheFilesPlace) {
+  const struct {
+    bool procFdMissing;
+    bool fifo;
+  } rows[] = {{true, false}, {true, true}, {false, false}, {false, true}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.procFdMissing ? "without" : "with") + " /proc, swapped for " +
+                 (row.fifo ? "a FIFO" : "another file"));
+    const testing_fs::TempDir dir;
+    const testing_fs::TempDir tmpdir;
+    const std::string checked = dir.path() + "/a.log";
+    const std::string swapped = dir.path() + "/b.log";
+    replacement = {dir.path() + "/qorid.conf", row.fifo ? "" : debugTo(swapped)};
+    testing_fs::writeFile(replacement.path, debugTo(checked));
+    noltSetProcFdMissingForTesting(row.procFdMissing);
+    noltSetBeforeConfigureHookForTesting(&swapConfiguration);
+    EXPECT_EQ("", initWith(replacement.path, tmpdir.path()));
+    cNolt("swapped").debug("the line");
+    cNolt::init(nullptr);
+    EXPECT_TRUE(std::filesystem::exists(replacement.path));  // the hook ran
+    EXPECT_EQ("the line\n",
+              std::filesystem::exists(checked) ? testing_fs::readFile(checked) : "(none)");
+    EXPECT_FALSE(std::filesystem::exists(swapped));
+    EXPECT_TRUE(std::filesystem::is_empty(tmpdir.path()));
+  }
+}
+
+TEST(NoltTest, WithoutProcAndNoTemporaryFolderTheConfigurationIsRefused) {
+  const testing_fs::TempDir dir;
+  const std::string conf = dir.path() + "/qorid.conf";
+  testing_fs::writeFile(conf, debugTo(dir.path() + "/a.log"));
+  noltSetProcFdMissingForTesting(true);
+  EXPECT_EQ("nolt: ignoring logging configuration " + conf +
+                ": cannot hand it to log4cpp without /proc: mkdtemp " + dir.path() +
+                "/missing: No such file or directory\n",
+            initWith(conf, dir.path() + "/missing"));
+  ::testing::internal::CaptureStderr();
+  cNolt("refused").debug("lost");
+  cNolt("refused").error("the default");
+  EXPECT_EQ("refused ERROR: the default\n", ::testing::internal::GetCapturedStderr());
+  EXPECT_FALSE(std::filesystem::exists(dir.path() + "/a.log"));
 }
 
 }  // namespace

@@ -21,9 +21,13 @@ class NOLT_EXPORT cNolt {
   // default. Never throws, never waits.
   //
   // Only a regular file is read (a FIFO, a directory or a device is
-  // refused), once: log4cpp is handed the bytes that were checked, not the
-  // path (through /proc/self/fd; where /proc is not mounted, log4cpp reads
-  // the path again). Before log4cpp sees them they must hold to these limits:
+  // refused), once: log4cpp is handed the bytes that were checked, never the
+  // path, through /proc/self/fd. Where /proc is not mounted, through a
+  // private copy: a file of mode 0600 in a fresh folder of mode 0700 under
+  // $TMPDIR (when it is an absolute path, else /tmp), both removed before
+  // init returns; when that copy cannot be made, the configuration is
+  // refused with the reason. Before log4cpp sees them they must hold to
+  // these limits:
   //   - the file is at most 65536 bytes;
   //   - a line is at most 4096 bytes, and so is a value once its ${...}
   //     variables are substituted;
