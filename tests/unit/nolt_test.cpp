@@ -151,4 +151,42 @@ TEST(NoltTest, WithoutProcAndNoTemporaryFolderTheConfigurationIsRefused) {
   EXPECT_FALSE(std::filesystem::exists(dir.path() + "/a.log"));
 }
 
+TEST(NoltTest, RollingSettingsAreJudgedAsLog4cppReadsThem) {
+  const struct {
+    const char* type;
+    const char* settings;
+    const char* reason;  // empty: accepted
+  } rows[] = {
+      {"org.apache.log4j.RollingFileAppender", "appender.r.maxBackupIndex= -0012x\n",
+       "maxBackupIndex -12 is not from 0 to 100"},
+      {"RollingFileAppender", "log4cpp.size=100\nlog4j.appender.r.maxFileSize=${size}\n",
+       "maxFileSize 100 is below 4096 bytes"},
+      {"RollingFileAppender", "appender.r.maxFileSize=${${}5000\n",
+       "maxFileSize 0 is below 4096 bytes"},
+      {"RollingFileAppender", "appender.r.maxFileSize=2147483648\n",
+       "maxFileSize 2147483648 is above 2147483647 bytes"},
+      {"RollingFileAppender", "appender.r.maxFileSize=+2147483647x\nappender.r.maxBackupIndex=0\n",
+       ""},
+      {"RollingFileAppender", "appender.r.maxFileSize=4096\nappender.r.maxFileSize=0\n", ""},
+      {"DailyRollingFileAppender", "appender.r.maxFileSize=0\n", ""},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.type) + "\n" + row.settings);
+    const testing_fs::TempDir dir;
+    const std::string conf = dir.path() + "/qorid.conf";
+    testing_fs::writeFile(conf, std::string("log4cpp.rootCategory=DEBUG, r\nlog4cpp.appender.r=") +
+                                    row.type + "\nlog4cpp.appender.r.fileName=" + dir.path() +
+                                    "/r.log\nlog4cpp.appender.r.layout=BasicLayout\n" +
+                                    row.settings);
+    const std::string reason = row.reason;
+    ::testing::internal::CaptureStderr();
+    cNolt::init(conf.c_str());
+    EXPECT_EQ(reason.empty() ? ""
+                             : "nolt: ignoring logging configuration " + conf + ": appender r: " +
+                                   reason + "\n",
+              ::testing::internal::GetCapturedStderr());
+    cNolt::init(nullptr);
+  }
+}
+
 }  // namespace
