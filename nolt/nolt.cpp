@@ -30,6 +30,7 @@
 #include <iostream>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -133,13 +134,16 @@ void keepNewFromExec(const std::vector<int>& before) {
   }
 }
 
-// The descriptor of a file appender, which log4cpp keeps to itself: a
-// rolling appender reopens its file while logging, again without
-// close-on-exec. (A plain file appender keeps the descriptor that init
-// marked.)
+// The descriptor and file of a file appender, which log4cpp keeps to
+// itself: a rolling appender reopens its file while logging, again without
+// close-on-exec (a plain file appender keeps the descriptor that init
+// marked), and a file that could not be opened is a descriptor of -1.
 struct FileAppenderAccess : log4cpp::FileAppender {
   static int fd(const log4cpp::FileAppender& appender) {
     return appender.*(&FileAppenderAccess::_fd);
+  }
+  static const std::string& fileName(const log4cpp::FileAppender& appender) {
+    return appender.*(&FileAppenderAccess::_fileName);
   }
 };
 
@@ -566,6 +570,96 @@ Verdict configure(const char* path) {
   return configureFrom(text);
 }
 
+// --- log files that cannot be used ---------------------------------------------
+
+// log4cpp loses every line of a log file it cannot open or write, without a
+// word. It is said once per file appender and configuration: these have
+// been named since the last init. Never destroyed, as log4cpp's categories
+// are not: a line may be logged while the program's statics go.
+std::set<const log4cpp::Appender*>& named() {
+  static auto* appenders = new std::set<const log4cpp::Appender*>();
+  return *appenders;
+}
+
+void nameOnce(const log4cpp::FileAppender& file, const char* failed, const std::string& why) {
+  if (named().insert(&file).second) {
+    (void)std::fprintf(stderr, "nolt: cannot %s log file %s: %s\n", failed,
+                       FileAppenderAccess::fileName(file).c_str(), why.c_str());
+  }
+}
+
+// log4cpp does not keep why its open failed. Opening again, without
+// creating anything, gives the reason; a file that does not exist was not
+// made for a reason its folder tells.
+std::string whyNotOpened(const std::string& name) {
+  const Descriptor probe(::open(name.c_str(), O_WRONLY | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (probe.fd() >= 0) {
+    return "it could not be opened while logging was configured";
+  }
+  if (errno != ENOENT) {
+    return std::strerror(errno);
+  }
+  const std::string::size_type slash = name.find_last_of('/');
+  const std::string folder =
+      slash == std::string::npos ? "." : slash == 0 ? "/" : name.substr(0, slash);
+  return std::strerror(::access(folder.c_str(), W_OK | X_OK) != 0 ? errno : ENOENT);
+}
+
+void nameUnopenedFiles() {
+  std::unique_ptr<std::vector<log4cpp::Category*>> all(
+      log4cpp::Category::getCurrentCategories());
+  std::vector<const log4cpp::FileAppender*> files;
+  for (const log4cpp::Category* category : *all) {
+    for (log4cpp::Appender* appender : category->getAllAppenders()) {
+      if (const auto* file = dynamic_cast<const log4cpp::FileAppender*>(appender)) {
+        files.push_back(file);
+      }
+    }
+  }
+  // One line for each, the same order every time.
+  std::sort(files.begin(), files.end(), [](const auto* a, const auto* b) {
+    return std::make_pair(a->getName(), a) < std::make_pair(b->getName(), b);
+  });
+  for (const log4cpp::FileAppender* file : files) {
+    const std::string& name = FileAppenderAccess::fileName(*file);
+    if (FileAppenderAccess::fd(*file) < 0 && !name.empty()) {
+      nameOnce(*file, "open", whyNotOpened(name));
+    }
+  }
+}
+
+// log4cpp ignores what write returns, so a failed write shows only in
+// errno. A layout can leave other values there on a line that was written
+// (a date without /etc/localtime leaves ENOENT): only these count.
+bool isWriteError(int error) {
+  switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+    case EIO:
+    case EBADF:
+    case EROFS:
+    case EPIPE:
+    case ENXIO:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The caller's errno is the caller's: logging between a failing call and
+// the use of its errno must not change it.
+class ErrnoKept {
+ public:
+  ErrnoKept() : mErrno(errno) {}
+  ~ErrnoKept() { errno = mErrno; }
+  ErrnoKept(const ErrnoKept&) = delete;
+  ErrnoKept& operator=(const ErrnoKept&) = delete;
+
+ private:
+  int mErrno;
+};
+
 // --- logging -------------------------------------------------------------------
 
 std::string formatted(const char* format, va_list args) {
@@ -594,6 +688,7 @@ void logv(log4cpp::Category* category, log4cpp::Priority::Value priority,
   if (category == nullptr || format == nullptr) {
     return;
   }
+  const ErrnoKept callers;
   try {
     if (!category->isPriorityEnabled(priority)) {
       return;  // formatted only when it goes somewhere
@@ -603,12 +698,18 @@ void logv(log4cpp::Category* category, log4cpp::Priority::Value priority,
     for (log4cpp::Category* at = category; at != nullptr;
          at = at->getAdditivity() ? at->getParent() : nullptr) {
       for (log4cpp::Appender* appender : at->getAllAppenders()) {
+        errno = 0;
         try {
           appender->doAppend(event);
         } catch (...) {
           // This appender loses the line; the others still get it.
         }
-        if (const auto* file = dynamic_cast<const log4cpp::RollingFileAppender*>(appender)) {
+        const int error = errno;
+        const auto* file = dynamic_cast<const log4cpp::FileAppender*>(appender);
+        if (file != nullptr && isWriteError(error)) {
+          nameOnce(*file, "write", std::strerror(error));
+        }
+        if (dynamic_cast<const log4cpp::RollingFileAppender*>(appender) != nullptr) {
           keepFromExec(FileAppenderAccess::fd(*file));
         }
       }
@@ -629,10 +730,12 @@ void cNolt::init(const char* path) {
     // A second init starts from nothing, as the first: otherwise the first
     // one's appenders (a second stderr appender) would stay.
     resetCategories();
+    named().clear();
     if (path != nullptr) {
       const Verdict verdict = configure(path);
       switch (verdict.outcome) {
         case Outcome::kConfigured:
+          nameUnopenedFiles();
           return;
         case Outcome::kRefused:
           (void)std::fprintf(stderr, "nolt: ignoring logging configuration %s: %s\n", path,

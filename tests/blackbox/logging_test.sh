@@ -54,6 +54,36 @@ in_sandbox "$root" linux32 -- "$QORID" -v >"$WORK/out" 2>"$WORK/err"
 check "unknown board output" "-1 - Unknown" "$(cat "$WORK/out")"
 check_file "unknown board log" "$(expected_log "$FIXTURES/expected/unidentifiable.log")" "$root/tmp/qorid.log"
 
+# A log file that cannot be opened or written: said once, naming the file;
+# the tool's output and status are what they are without it.
+while IFS='|' read -r appender file said; do
+  root=$(new_root "unusable-$appender${file//\//-}" "$FIXTURES/boards/unidentifiable")
+  debug_to_file "$root"
+  sed -i -e "s|=FileAppender|=$appender|" -e "s|=/tmp/qorid.log|=$file|" "$root/etc/qorid.conf"
+  in_sandbox "$root" linux32 -- "$QORID" -v >"$WORK/out" 2>"$WORK/err"
+  check "$appender $file: status" 0 $?
+  check "$appender $file: output" "-1 - Unknown" "$(cat "$WORK/out")"
+  check "$appender $file: said once" "$said" "$(cat "$WORK/err")"
+done <<'CASES'
+FileAppender|/nonexistent/qorid.log|nolt: cannot open log file /nonexistent/qorid.log: No such file or directory
+RollingFileAppender|/nonexistent/qorid.log|nolt: cannot open log file /nonexistent/qorid.log: No such file or directory
+FileAppender|/tmp|nolt: cannot open log file /tmp: Is a directory
+FileAppender|/dev/full|nolt: cannot write log file /dev/full: No space left on device
+RollingFileAppender|/dev/full|nolt: cannot write log file /dev/full: No space left on device
+CASES
+
+# A date in the layout, in a root without /etc/localtime: what that leaves
+# in errno is no failed write.
+root=$(new_root localtime "$FIXTURES/boards/unidentifiable")
+debug_to_file "$root"
+sed -i 's/ConversionPattern=%p/ConversionPattern=%d %p/' "$root/etc/qorid.conf"
+in_sandbox "$root" linux32 -- "$QORID" -v >"$WORK/out" 2>"$WORK/err"
+check "dated log: nothing on standard error" "" "$(cat "$WORK/err")"
+lines=$(grep -c . "$root/tmp/qorid.log")
+check "dated log: written, every line dated" yes "$([ "$lines" -gt 0 ] &&
+  [ "$(grep -c '^[0-9]\{4\}-[0-9][0-9]-[0-9][0-9] [0-9:,]* [A-Z]' "$root/tmp/qorid.log")" = "$lines" ] &&
+  echo yes)"
+
 # No configuration: ERROR and above on standard error, nothing else.
 root=$(new_root default "$FIXTURES/boards/unidentifiable")
 in_sandbox "$root" linux32 -- "$QORID" >"$WORK/out" 2>"$WORK/err"

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
@@ -187,6 +188,23 @@ TEST(NoltTest, RollingSettingsAreJudgedAsLog4cppReadsThem) {
               ::testing::internal::GetCapturedStderr());
     cNolt::init(nullptr);
   }
+}
+
+TEST(NoltTest, ALogFileThatCannotBeWrittenIsNamedOncePerConfiguration) {
+  const testing_fs::TempDir dir;
+  const std::string conf = dir.path() + "/qorid.conf";
+  testing_fs::writeFile(conf, debugTo("/dev/full"));
+  for (int init = 0; init < 2; ++init) {
+    ::testing::internal::CaptureStderr();
+    cNolt::init(conf.c_str());
+    errno = EACCES;
+    cNolt("full").debug("one");
+    cNolt("full").debug("two");
+    EXPECT_EQ(EACCES, errno) << "the caller's errno";
+    EXPECT_EQ("nolt: cannot write log file /dev/full: No space left on device\n",
+              ::testing::internal::GetCapturedStderr());
+  }
+  cNolt::init(nullptr);
 }
 
 }  // namespace

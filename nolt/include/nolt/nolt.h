@@ -40,6 +40,12 @@ class NOLT_EXPORT cNolt {
   // leading "log4cpp." or "log4j.", ${...} variables are substituted, the
   // first value of a key counts.
   //
+  // A log file that a FileAppender (or a RollingFileAppender) cannot open,
+  // or cannot write, loses its lines; that is said once per appender and
+  // configuration, on standard error: "nolt: cannot open log file FILE:
+  // REASON" after configuring, "nolt: cannot write log file FILE: REASON"
+  // at the first line that fails.
+  //
   // Every descriptor that the configuration opens (log files, sockets) is
   // close-on-exec, also a log file reopened later: programs that this one
   // runs do not inherit them. Descriptors the process had before are left
@@ -56,7 +62,8 @@ class NOLT_EXPORT cNolt {
   // One method per log4cpp priority: DEBUG, INFO, WARN, ERROR, FATAL.
   // The text is formatted only when the category lets the priority through.
   // Never throws: a line that an appender or its layout fails on (an
-  // exception) is lost for that appender, the others still get it.
+  // exception) is lost for that appender, the others still get it. errno is
+  // as it was before the call.
   void debug(const char* format, ...) NOLT_PRINTF(2, 3);
   void info(const char* format, ...) NOLT_PRINTF(2, 3);
   void warn(const char* format, ...) NOLT_PRINTF(2, 3);
