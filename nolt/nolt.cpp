@@ -312,8 +312,8 @@ bool widthsFit(const std::string& pattern) {
 // A number that log4cpp reads with atoi: blanks, a sign, digits, and 0 when
 // there are none. atoi squeezes a larger number into an int ("4294967396"
 // becomes 100), so the number is judged whole: `value` is exact within
-// +-2^40, which no limit comes near, and `shown` is the number itself,
-// digits only, for the reason given.
+// +-2^40, which no limit comes near, and `shown` is the whole number, sign
+// and digits without leading zeros, for the reason given.
 struct Setting {
   long long value = 0;
   std::string shown;
@@ -592,7 +592,8 @@ void nameOnce(const log4cpp::FileAppender& file, const char* failed, const std::
 // creating anything, gives the reason; a file that does not exist was not
 // made for a reason its folder tells.
 std::string whyNotOpened(const std::string& name) {
-  const Descriptor probe(::open(name.c_str(), O_WRONLY | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  const Descriptor probe(
+      ::open(name.c_str(), O_WRONLY | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   if (probe.fd() >= 0) {
     return "it could not be opened while logging was configured";
   }
