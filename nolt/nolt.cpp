@@ -46,9 +46,19 @@ constexpr long long kMaxBackupIndex = 100;
 constexpr long long kMinRollingFileSize = 4096;
 constexpr long long kMaxRollingFileSize = INT_MAX;
 
+// The appenders that a configuration made. log4cpp's configurator hands
+// them to the categories by reference, so no category deletes them: left
+// alone they would keep their files open, and one of the same name in the
+// next configuration would leave the first unreachable. Never destroyed, as
+// log4cpp's categories are not.
+std::vector<log4cpp::Appender*>& madeByConfiguration() {
+  static auto* appenders = new std::vector<log4cpp::Appender*>();
+  return *appenders;
+}
+
 // Undo whatever a configuration left, so that the next one (or the
 // default) is the only thing in force. Owned appenders are deleted, which
-// closes their files.
+// closes their files, and so are those the configuration made.
 void resetCategories() {
   std::unique_ptr<std::vector<log4cpp::Category*>> all(
       log4cpp::Category::getCurrentCategories());
@@ -59,6 +69,10 @@ void resetCategories() {
       category->setPriority(log4cpp::Priority::NOTSET);
     }
   }
+  for (log4cpp::Appender* appender : madeByConfiguration()) {
+    delete appender;
+  }
+  madeByConfiguration().clear();
 }
 
 // "category PRIORITY: message": what a pattern of "%c %p: %m%n" gives,
@@ -346,29 +360,42 @@ Setting settingOf(const std::string& text) {
   return setting;
 }
 
+// The appenders that log4cpp makes: one for each key "appender.NAME" where
+// NAME has no dot.
+std::vector<std::string> appenderNamesOf(const std::map<std::string, std::string>& values) {
+  const std::string prefix = "appender.";
+  std::vector<std::string> names;
+  for (auto it = values.lower_bound(prefix);
+       it != values.end() && startsWith(it->first, prefix.c_str()); ++it) {
+    if (it->first.find('.', prefix.size()) == std::string::npos) {
+      names.push_back(it->first.substr(prefix.size()));
+    }
+  }
+  return names;
+}
+
 // A rolling appender renames its backups one by one whenever the file has
 // grown to maxFileSize: an index near UINT_MAX (-1 becomes that) and a tiny
 // size make every logged line take hours. log4cpp takes an appender's type
-// from the last dot-separated part of "appender.NAME"; NAME has no dot.
-std::string rollingProblemOf(const std::map<std::string, std::string>& values) {
-  const std::string prefix = "appender.";
-  for (auto it = values.lower_bound(prefix);
-       it != values.end() && startsWith(it->first, prefix.c_str()); ++it) {
-    const std::string& type = it->second;
+// from the last dot-separated part of the value of "appender.NAME".
+std::string rollingProblemOf(const std::map<std::string, std::string>& values,
+                             const std::vector<std::string>& appenders) {
+  for (const std::string& name : appenders) {
+    const std::string key = "appender." + name;
+    const std::string& type = values.at(key);
     const std::string::size_type dot = type.find_last_of('.');
-    if (it->first.find('.', prefix.size()) != std::string::npos ||
-        (dot == std::string::npos ? type : type.substr(dot + 1)) != "RollingFileAppender") {
+    if ((dot == std::string::npos ? type : type.substr(dot + 1)) != "RollingFileAppender") {
       continue;
     }
-    const std::string at = "appender " + it->first.substr(prefix.size()) + ": ";
-    if (const auto index = values.find(it->first + ".maxBackupIndex"); index != values.end()) {
+    const std::string at = "appender " + name + ": ";
+    if (const auto index = values.find(key + ".maxBackupIndex"); index != values.end()) {
       const Setting setting = settingOf(index->second);
       if (setting.value < 0 || setting.value > kMaxBackupIndex) {
         return at + "maxBackupIndex " + setting.shown + " is not from 0 to " +
                std::to_string(kMaxBackupIndex);
       }
     }
-    if (const auto size = values.find(it->first + ".maxFileSize"); size != values.end()) {
+    if (const auto size = values.find(key + ".maxFileSize"); size != values.end()) {
       const Setting setting = settingOf(size->second);
       if (setting.value < kMinRollingFileSize) {
         return at + "maxFileSize " + setting.shown + " is below " +
@@ -404,8 +431,9 @@ std::string asLog4cppReadsIt(const std::string& text, std::string::size_type sta
 // What log4cpp would choke on, read line by line as log4cpp reads the
 // file: text from '#' on is a comment, a line without '=' is skipped, the
 // key and the value are trimmed and the key loses a leading "log4cpp." or
-// "log4j.". Returns the reason to refuse the text, empty when it may go on.
-std::string problemOf(const std::string& text) {
+// "log4j.". Returns the reason to refuse the text, empty when it may go on;
+// `appenders` gets the names of the appenders log4cpp will make.
+std::string problemOf(const std::string& text, std::vector<std::string>& appenders) {
   std::map<std::string, std::string> values;
   size_t number = 0;
   for (std::string::size_type start = 0; start < text.size();) {
@@ -449,7 +477,8 @@ std::string problemOf(const std::string& text) {
     }
     values.emplace(key, value);  // the first value of a key counts, as in log4cpp
   }
-  return rollingProblemOf(values);
+  appenders = appenderNamesOf(values);
+  return rollingProblemOf(values, appenders);
 }
 
 // All of `text` to `fd`; false with errno set when that cannot be done.
@@ -526,7 +555,7 @@ void (*gBeforeConfigure)() = nullptr;
 // the file holds by then: the checked file may have been replaced by a FIFO
 // or by something past the limits. Where /proc/self/fd cannot be read (a
 // root whose /proc is a plain folder), the path is that of a private copy.
-Verdict configureFrom(const std::string& text) {
+Verdict configureFrom(const std::string& text, const std::vector<std::string>& appenders) {
   const Descriptor memory(::memfd_create("nolt-configuration", MFD_CLOEXEC));
   if (memory.fd() < 0 || !writeAll(memory.fd(), text)) {
     return refused(std::string("cannot hold it in memory: ") + std::strerror(errno));
@@ -544,6 +573,10 @@ Verdict configureFrom(const std::string& text) {
     gBeforeConfigure();
   }
   const std::vector<int> before = openDescriptors();
+  std::vector<log4cpp::Appender*> earlier;
+  for (const std::string& name : appenders) {
+    earlier.push_back(log4cpp::Appender::getAppender(name));
+  }
   Verdict verdict;
   try {
     log4cpp::PropertyConfigurator::configure(source);
@@ -554,6 +587,12 @@ Verdict configureFrom(const std::string& text) {
   }
   // Also after a failure: appenders made before it may stay open.
   keepNewFromExec(before);
+  for (size_t i = 0; i < appenders.size(); ++i) {
+    log4cpp::Appender* now = log4cpp::Appender::getAppender(appenders[i]);
+    if (now != nullptr && now != earlier[i]) {
+      madeByConfiguration().push_back(now);
+    }
+  }
   return verdict;
 }
 
@@ -563,11 +602,12 @@ Verdict configure(const char* path) {
   if (read.outcome != Outcome::kConfigured) {
     return read;
   }
-  std::string problem = problemOf(text);
+  std::vector<std::string> appenders;
+  std::string problem = problemOf(text, appenders);
   if (!problem.empty()) {
     return refused(std::move(problem));
   }
-  return configureFrom(text);
+  return configureFrom(text, appenders);
 }
 
 // --- log files that cannot be used ---------------------------------------------

@@ -111,6 +111,23 @@ std::string initWith(const std::string& path, const std::string& tmpdir) {
   return said;
 }
 
+TEST(NoltTest, ASecondInitClosesTheLogFilesOfTheFirst) {
+  const testing_fs::TempDir dir;
+  const std::string conf = dir.path() + "/qorid.conf";
+  const std::filesystem::path log = dir.path() + "/a.log";
+  testing_fs::writeFile(conf, debugTo(log));
+  cNolt::init(conf.c_str());
+  cNolt("closed").debug("written");
+  cNolt::init(nullptr);
+  int open = 0;
+  std::error_code ignored;
+  for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+    open += std::filesystem::read_symlink(fd.path(), ignored) == log ? 1 : 0;
+  }
+  EXPECT_EQ("written\n", testing_fs::readFile(log));
+  EXPECT_EQ(0, open);
+}
+
 TEST(NoltTest, Log4cppReadsTheCheckedBytesWhateverTakesTheFilesPlace) {
   const struct {
     bool procFdMissing;
