@@ -573,10 +573,9 @@ Verdict configureFrom(const std::string& text, const std::vector<std::string>& a
     gBeforeConfigure();
   }
   const std::vector<int> before = openDescriptors();
-  std::vector<log4cpp::Appender*> earlier;
-  for (const std::string& name : appenders) {
-    earlier.push_back(log4cpp::Appender::getAppender(name));
-  }
+  std::vector<log4cpp::Appender*> earlier(appenders.size());
+  std::transform(appenders.begin(), appenders.end(), earlier.begin(),
+                 [](const std::string& name) { return log4cpp::Appender::getAppender(name); });
   Verdict verdict;
   try {
     log4cpp::PropertyConfigurator::configure(source);
