@@ -1,5 +1,7 @@
 #include "nolt/nolt.h"
 
+#include "nolt_testing.h"
+
 #include <log4cpp/Appender.hh>
 #include <log4cpp/Category.hh>
 #include <log4cpp/FileAppender.hh>
@@ -19,6 +21,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -27,6 +30,7 @@
 #include <iostream>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -38,10 +42,23 @@ constexpr size_t kMaxFileSize = 65536;
 constexpr size_t kMaxLineLength = 4096;
 constexpr size_t kMaxCategoryLevels = 32;
 constexpr long kMaxPatternWidth = 1024;
+constexpr long long kMaxBackupIndex = 100;
+constexpr long long kMinRollingFileSize = 4096;
+constexpr long long kMaxRollingFileSize = INT_MAX;
+
+// The appenders that a configuration made. log4cpp's configurator hands
+// them to the categories by reference, so no category deletes them: left
+// alone they would keep their files open, and one of the same name in the
+// next configuration would leave the first unreachable. Never destroyed, as
+// log4cpp's categories are not.
+std::vector<log4cpp::Appender*>& madeByConfiguration() {
+  static auto* appenders = new std::vector<log4cpp::Appender*>();
+  return *appenders;
+}
 
 // Undo whatever a configuration left, so that the next one (or the
 // default) is the only thing in force. Owned appenders are deleted, which
-// closes their files.
+// closes their files, and so are those the configuration made.
 void resetCategories() {
   std::unique_ptr<std::vector<log4cpp::Category*>> all(
       log4cpp::Category::getCurrentCategories());
@@ -52,6 +69,10 @@ void resetCategories() {
       category->setPriority(log4cpp::Priority::NOTSET);
     }
   }
+  for (log4cpp::Appender* appender : madeByConfiguration()) {
+    delete appender;
+  }
+  madeByConfiguration().clear();
 }
 
 // "category PRIORITY: message": what a pattern of "%c %p: %m%n" gives,
@@ -127,13 +148,16 @@ void keepNewFromExec(const std::vector<int>& before) {
   }
 }
 
-// The descriptor of a file appender, which log4cpp keeps to itself: a
-// rolling appender reopens its file while logging, again without
-// close-on-exec. (A plain file appender keeps the descriptor that init
-// marked.)
+// The descriptor and file of a file appender, which log4cpp keeps to
+// itself: a rolling appender reopens its file while logging, again without
+// close-on-exec (a plain file appender keeps the descriptor that init
+// marked), and a file that could not be opened is a descriptor of -1.
 struct FileAppenderAccess : log4cpp::FileAppender {
   static int fd(const log4cpp::FileAppender& appender) {
     return appender.*(&FileAppenderAccess::_fd);
+  }
+  static const std::string& fileName(const log4cpp::FileAppender& appender) {
+    return appender.*(&FileAppenderAccess::_fileName);
   }
 };
 
@@ -251,7 +275,9 @@ bool substituted(const std::string& value, const std::map<std::string, std::stri
       break;
     }
     const std::string name = value.substr(open + 2, close - open - 2);
-    if (const char* environment = std::getenv(name.c_str())) {
+    if (name == "${") {
+      result += name;  // log4cpp's way of writing "${" itself
+    } else if (const char* environment = std::getenv(name.c_str())) {
       result += environment;
     } else if (const auto known = earlier.find(name); known != earlier.end()) {
       result += known->second;
@@ -297,11 +323,117 @@ bool widthsFit(const std::string& pattern) {
   return true;
 }
 
+// A number that log4cpp reads with atoi: blanks, a sign, digits, and 0 when
+// there are none. atoi squeezes a larger number into an int ("4294967396"
+// becomes 100), so the number is judged whole: `value` is exact within
+// +-2^40, which no limit comes near, and `shown` is the whole number, sign
+// and digits without leading zeros, for the reason given.
+struct Setting {
+  long long value = 0;
+  std::string shown;
+};
+
+Setting settingOf(const std::string& text) {
+  constexpr long long kBeyondAnyLimit = 1LL << 40;
+  std::string::size_type i = std::min(text.find_first_not_of(" \t\n\v\f\r"), text.size());
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  Setting setting;
+  std::string digits;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    if (!digits.empty() || text[i] != '0') {
+      digits += text[i];
+    }
+    setting.value = std::min(setting.value * 10 + (text[i] - '0'), kBeyondAnyLimit);
+  }
+  if (digits.empty()) {
+    setting.shown = "0";
+  } else {
+    setting.shown = (negative ? "-" : "") + digits;
+  }
+  if (negative) {
+    setting.value = -setting.value;
+  }
+  return setting;
+}
+
+// The appenders that log4cpp makes: one for each key "appender.NAME" where
+// NAME has no dot.
+std::vector<std::string> appenderNamesOf(const std::map<std::string, std::string>& values) {
+  const std::string prefix = "appender.";
+  std::vector<std::string> names;
+  for (auto it = values.lower_bound(prefix);
+       it != values.end() && startsWith(it->first, prefix.c_str()); ++it) {
+    if (it->first.find('.', prefix.size()) == std::string::npos) {
+      names.push_back(it->first.substr(prefix.size()));
+    }
+  }
+  return names;
+}
+
+// A rolling appender renames its backups one by one whenever the file has
+// grown to maxFileSize: an index near UINT_MAX (-1 becomes that) and a tiny
+// size make every logged line take hours. log4cpp takes an appender's type
+// from the last dot-separated part of the value of "appender.NAME".
+std::string rollingProblemOf(const std::map<std::string, std::string>& values,
+                             const std::vector<std::string>& appenders) {
+  for (const std::string& name : appenders) {
+    const std::string key = "appender." + name;
+    const std::string& type = values.at(key);
+    const std::string::size_type dot = type.find_last_of('.');
+    if ((dot == std::string::npos ? type : type.substr(dot + 1)) != "RollingFileAppender") {
+      continue;
+    }
+    const std::string at = "appender " + name + ": ";
+    if (const auto index = values.find(key + ".maxBackupIndex"); index != values.end()) {
+      const Setting setting = settingOf(index->second);
+      if (setting.value < 0 || setting.value > kMaxBackupIndex) {
+        return at + "maxBackupIndex " + setting.shown + " is not from 0 to " +
+               std::to_string(kMaxBackupIndex);
+      }
+    }
+    if (const auto size = values.find(key + ".maxFileSize"); size != values.end()) {
+      const Setting setting = settingOf(size->second);
+      if (setting.value < kMinRollingFileSize) {
+        return at + "maxFileSize " + setting.shown + " is below " +
+               std::to_string(kMinRollingFileSize) + " bytes";
+      }
+      if (setting.value > kMaxRollingFileSize) {
+        return at + "maxFileSize " + setting.shown + " is above " +
+               std::to_string(kMaxRollingFileSize) + " bytes";
+      }
+    }
+  }
+  return {};
+}
+
+// A line as log4cpp's reader puts it together: it takes up to 255 bytes
+// at a time into a C string, so each piece ends at its first NUL. Bytes after
+// a NUL in a piece are never seen; the next piece is.
+std::string asLog4cppReadsIt(const std::string& text, std::string::size_type start,
+                             std::string::size_type end) {
+  constexpr std::string::size_type kPiece = 255;
+  std::string line;
+  for (std::string::size_type at = start; at < end; at += kPiece) {
+    const std::string::size_type piece = std::min(kPiece, end - at);
+    const void* nul = std::memchr(text.data() + at, '\0', piece);
+    line.append(text, at,
+                nul != nullptr ? static_cast<std::string::size_type>(
+                                     static_cast<const char*>(nul) - (text.data() + at))
+                               : piece);
+  }
+  return line;
+}
+
 // What log4cpp would choke on, read line by line as log4cpp reads the
 // file: text from '#' on is a comment, a line without '=' is skipped, the
 // key and the value are trimmed and the key loses a leading "log4cpp." or
-// "log4j.". Returns the reason to refuse the text, empty when it may go on.
-std::string problemOf(const std::string& text) {
+// "log4j.". Returns the reason to refuse the text, empty when it may go on;
+// `appenders` gets the names of the appenders log4cpp will make.
+std::string problemOf(const std::string& text, std::vector<std::string>& appenders) {
   std::map<std::string, std::string> values;
   size_t number = 0;
   for (std::string::size_type start = 0; start < text.size();) {
@@ -314,7 +446,7 @@ std::string problemOf(const std::string& text) {
     if (end - start > kMaxLineLength) {
       return at + " is longer than " + std::to_string(kMaxLineLength) + " bytes";
     }
-    std::string line = text.substr(start, end - start);
+    std::string line = asLog4cppReadsIt(text, start, end);
     line.erase(std::min(line.find('#'), line.size()));
     start = end + 1;
     const std::string::size_type equals = line.find('=');
@@ -345,32 +477,105 @@ std::string problemOf(const std::string& text) {
     }
     values.emplace(key, value);  // the first value of a key counts, as in log4cpp
   }
-  return {};
+  appenders = appenderNamesOf(values);
+  return rollingProblemOf(values, appenders);
 }
 
+// All of `text` to `fd`; false with errno set when that cannot be done.
+bool writeAll(int fd, const std::string& text) {
+  for (size_t written = 0; written < text.size();) {
+    const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n <= 0) {
+      if (n == 0) {
+        errno = EIO;  // no progress and no error: it would never end
+      }
+      return false;
+    }
+    written += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// The checked bytes as a file of their own, for when log4cpp cannot reach
+// them through /proc. The folder is made fresh and only its owner may enter
+// it, so nothing can be put in the file's place; file and folder go with
+// the object, whatever became of the configuring.
+class PrivateCopy {
+ public:
+  PrivateCopy() = default;
+  ~PrivateCopy() {
+    if (!mFile.empty()) {
+      (void)::unlink(mFile.c_str());
+    }
+    if (!mFolder.empty()) {
+      (void)::rmdir(mFolder.c_str());
+    }
+  }
+  PrivateCopy(const PrivateCopy&) = delete;
+  PrivateCopy& operator=(const PrivateCopy&) = delete;
+
+  // Why the copy could not be made; empty when it was.
+  std::string make(const std::string& text) {
+    const char* tmpdir = std::getenv("TMPDIR");
+    const std::string base = tmpdir != nullptr && tmpdir[0] == '/' ? tmpdir : "/tmp";
+    std::string folder = base + "/nolt-XXXXXX";
+    if (::mkdtemp(folder.data()) == nullptr) {
+      return "mkdtemp " + base + ": " + std::strerror(errno);
+    }
+    mFolder = folder;
+    const std::string file = folder + "/configuration";
+    const Descriptor copy(
+        ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (copy.fd() < 0) {
+      return "open " + file + ": " + std::strerror(errno);
+    }
+    mFile = file;
+    if (!writeAll(copy.fd(), text)) {
+      return "write " + file + ": " + std::strerror(errno);
+    }
+    return {};
+  }
+
+  [[nodiscard]] const std::string& path() const { return mFile; }
+
+ private:
+  std::string mFolder;
+  std::string mFile;
+};
+
+// Test seams (nolt_testing.h).
+bool gProcFdMissing = false;
+void (*gBeforeConfigure)() = nullptr;
+
 // log4cpp reads its configuration from a path. It is given one that leads
-// to the checked bytes in memory, so that it reads what was checked and
-// not whatever the file holds by then. Without /proc (a root whose /proc is
-// a plain folder) that path does not exist: log4cpp then reads `path`
-// again, the regular file that was checked a moment ago, rather than the
-// configuration being dropped.
-Verdict configureFrom(const std::string& text, const char* path) {
+// to the checked bytes, so that it reads what was checked and not whatever
+// the file holds by then: the checked file may have been replaced by a FIFO
+// or by something past the limits. Where /proc/self/fd cannot be read (a
+// root whose /proc is a plain folder), the path is that of a private copy.
+Verdict configureFrom(const std::string& text, const std::vector<std::string>& appenders) {
   const Descriptor memory(::memfd_create("nolt-configuration", MFD_CLOEXEC));
-  if (memory.fd() < 0) {
+  if (memory.fd() < 0 || !writeAll(memory.fd(), text)) {
     return refused(std::string("cannot hold it in memory: ") + std::strerror(errno));
   }
-  for (size_t written = 0; written < text.size();) {
-    const ssize_t n = ::write(memory.fd(), text.data() + written, text.size() - written);
-    if (n < 0 && errno != EINTR) {
-      return refused(std::string("cannot hold it in memory: ") + std::strerror(errno));
-    }
-    written += n > 0 ? static_cast<size_t>(n) : 0;
-  }
   std::string source = "/proc/self/fd/" + std::to_string(memory.fd());
-  if (::access(source.c_str(), R_OK) != 0) {
-    source = path;
+  PrivateCopy copy;
+  if (gProcFdMissing || ::access(source.c_str(), R_OK) != 0) {
+    const std::string why = copy.make(text);
+    if (!why.empty()) {
+      return refused("cannot hand it to log4cpp without /proc: " + why);
+    }
+    source = copy.path();
+  }
+  if (gBeforeConfigure != nullptr) {
+    gBeforeConfigure();
   }
   const std::vector<int> before = openDescriptors();
+  std::vector<log4cpp::Appender*> earlier(appenders.size());
+  std::transform(appenders.begin(), appenders.end(), earlier.begin(),
+                 [](const std::string& name) { return log4cpp::Appender::getAppender(name); });
   Verdict verdict;
   try {
     log4cpp::PropertyConfigurator::configure(source);
@@ -381,6 +586,12 @@ Verdict configureFrom(const std::string& text, const char* path) {
   }
   // Also after a failure: appenders made before it may stay open.
   keepNewFromExec(before);
+  for (size_t i = 0; i < appenders.size(); ++i) {
+    log4cpp::Appender* now = log4cpp::Appender::getAppender(appenders[i]);
+    if (now != nullptr && now != earlier[i]) {
+      madeByConfiguration().push_back(now);
+    }
+  }
   return verdict;
 }
 
@@ -390,12 +601,104 @@ Verdict configure(const char* path) {
   if (read.outcome != Outcome::kConfigured) {
     return read;
   }
-  std::string problem = problemOf(text);
+  std::vector<std::string> appenders;
+  std::string problem = problemOf(text, appenders);
   if (!problem.empty()) {
     return refused(std::move(problem));
   }
-  return configureFrom(text, path);
+  return configureFrom(text, appenders);
 }
+
+// --- log files that cannot be used ---------------------------------------------
+
+// log4cpp loses every line of a log file it cannot open or write, without a
+// word. It is said once per file appender and configuration: these have
+// been named since the last init. Never destroyed, as log4cpp's categories
+// are not: a line may be logged while the program's statics go.
+std::set<const log4cpp::Appender*>& named() {
+  static auto* appenders = new std::set<const log4cpp::Appender*>();
+  return *appenders;
+}
+
+void nameOnce(const log4cpp::FileAppender& file, const char* failed, const std::string& why) {
+  if (named().insert(&file).second) {
+    (void)std::fprintf(stderr, "nolt: cannot %s log file %s: %s\n", failed,
+                       FileAppenderAccess::fileName(file).c_str(), why.c_str());
+  }
+}
+
+// log4cpp does not keep why its open failed. Opening again, without
+// creating anything, gives the reason; a file that does not exist was not
+// made for a reason its folder tells.
+std::string whyNotOpened(const std::string& name) {
+  const Descriptor probe(
+      ::open(name.c_str(), O_WRONLY | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (probe.fd() >= 0) {
+    return "it could not be opened while logging was configured";
+  }
+  if (errno != ENOENT) {
+    return std::strerror(errno);
+  }
+  const std::string::size_type slash = name.find_last_of('/');
+  const std::string folder =
+      slash == std::string::npos ? "." : slash == 0 ? "/" : name.substr(0, slash);
+  return std::strerror(::access(folder.c_str(), W_OK | X_OK) != 0 ? errno : ENOENT);
+}
+
+void nameUnopenedFiles() {
+  std::unique_ptr<std::vector<log4cpp::Category*>> all(
+      log4cpp::Category::getCurrentCategories());
+  std::vector<const log4cpp::FileAppender*> files;
+  for (const log4cpp::Category* category : *all) {
+    for (log4cpp::Appender* appender : category->getAllAppenders()) {
+      if (const auto* file = dynamic_cast<const log4cpp::FileAppender*>(appender)) {
+        files.push_back(file);
+      }
+    }
+  }
+  // One line for each, the same order every time.
+  std::sort(files.begin(), files.end(), [](const auto* a, const auto* b) {
+    return std::make_pair(a->getName(), a) < std::make_pair(b->getName(), b);
+  });
+  for (const log4cpp::FileAppender* file : files) {
+    const std::string& name = FileAppenderAccess::fileName(*file);
+    if (FileAppenderAccess::fd(*file) < 0 && !name.empty()) {
+      nameOnce(*file, "open", whyNotOpened(name));
+    }
+  }
+}
+
+// log4cpp ignores what write returns, so a failed write shows only in
+// errno. A layout can leave other values there on a line that was written
+// (a date without /etc/localtime leaves ENOENT): only these count.
+bool isWriteError(int error) {
+  switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+    case EIO:
+    case EBADF:
+    case EROFS:
+    case EPIPE:
+    case ENXIO:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The caller's errno is the caller's: logging between a failing call and
+// the use of its errno must not change it.
+class ErrnoKept {
+ public:
+  ErrnoKept() : mErrno(errno) {}
+  ~ErrnoKept() { errno = mErrno; }
+  ErrnoKept(const ErrnoKept&) = delete;
+  ErrnoKept& operator=(const ErrnoKept&) = delete;
+
+ private:
+  int mErrno;
+};
 
 // --- logging -------------------------------------------------------------------
 
@@ -425,6 +728,7 @@ void logv(log4cpp::Category* category, log4cpp::Priority::Value priority,
   if (category == nullptr || format == nullptr) {
     return;
   }
+  const ErrnoKept callers;
   try {
     if (!category->isPriorityEnabled(priority)) {
       return;  // formatted only when it goes somewhere
@@ -434,12 +738,18 @@ void logv(log4cpp::Category* category, log4cpp::Priority::Value priority,
     for (log4cpp::Category* at = category; at != nullptr;
          at = at->getAdditivity() ? at->getParent() : nullptr) {
       for (log4cpp::Appender* appender : at->getAllAppenders()) {
+        errno = 0;
         try {
           appender->doAppend(event);
         } catch (...) {
           // This appender loses the line; the others still get it.
         }
-        if (const auto* file = dynamic_cast<const log4cpp::RollingFileAppender*>(appender)) {
+        const int error = errno;
+        const auto* file = dynamic_cast<const log4cpp::FileAppender*>(appender);
+        if (file != nullptr && isWriteError(error)) {
+          nameOnce(*file, "write", std::strerror(error));
+        }
+        if (dynamic_cast<const log4cpp::RollingFileAppender*>(appender) != nullptr) {
           keepFromExec(FileAppenderAccess::fd(*file));
         }
       }
@@ -451,15 +761,21 @@ void logv(log4cpp::Category* category, log4cpp::Priority::Value priority,
 
 }  // namespace
 
+void noltSetProcFdMissingForTesting(bool missing) { gProcFdMissing = missing; }
+
+void noltSetBeforeConfigureHookForTesting(void (*hook)()) { gBeforeConfigure = hook; }
+
 void cNolt::init(const char* path) {
   try {
     // A second init starts from nothing, as the first: otherwise the first
     // one's appenders (a second stderr appender) would stay.
     resetCategories();
+    named().clear();
     if (path != nullptr) {
       const Verdict verdict = configure(path);
       switch (verdict.outcome) {
         case Outcome::kConfigured:
+          nameUnopenedFiles();
           return;
         case Outcome::kRefused:
           (void)std::fprintf(stderr, "nolt: ignoring logging configuration %s: %s\n", path,

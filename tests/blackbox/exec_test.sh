@@ -96,15 +96,17 @@ root=$pc
 
 # The command inherits what the caller handed qorid (here also descriptor
 # 7) and nothing that qorid or its logging opened, also when the log file
-# is reopened on the way (rolled over at every line): the wrapper lists its
-# descriptors, becomes qorid, which becomes a shell that lists them again.
+# is reopened on the way (rolled over at every line: each line is padded
+# past the smallest size allowed): the wrapper lists its descriptors,
+# becomes qorid, which becomes a shell that lists them again.
 for appender in FileAppender RollingFileAppender; do
   cat >"$root/etc/qorid.conf" <<CONF
 log4cpp.rootCategory=DEBUG, file
 log4cpp.appender.file=$appender
 log4cpp.appender.file.fileName=/tmp/qorid.log
-log4cpp.appender.file.maxFileSize=10
-log4cpp.appender.file.layout=BasicLayout
+log4cpp.appender.file.maxFileSize=4096
+log4cpp.appender.file.layout=PatternLayout
+log4cpp.appender.file.layout.ConversionPattern=%-1024m%-1024m%-1024m%-1024m%n
 CONF
   rm -f "$root"/tmp/qorid.log*
   run bash -c 'exec 7</dev/null; ls /proc/$$/fd; echo --

@@ -54,6 +54,36 @@ in_sandbox "$root" linux32 -- "$QORID" -v >"$WORK/out" 2>"$WORK/err"
 check "unknown board output" "-1 - Unknown" "$(cat "$WORK/out")"
 check_file "unknown board log" "$(expected_log "$FIXTURES/expected/unidentifiable.log")" "$root/tmp/qorid.log"
 
+# A log file that cannot be opened or written: said once, naming the file;
+# the tool's output and status are what they are without it.
+while IFS='|' read -r appender file said; do
+  root=$(new_root "unusable-$appender${file//\//-}" "$FIXTURES/boards/unidentifiable")
+  debug_to_file "$root"
+  sed -i -e "s|=FileAppender|=$appender|" -e "s|=/tmp/qorid.log|=$file|" "$root/etc/qorid.conf"
+  in_sandbox "$root" linux32 -- "$QORID" -v >"$WORK/out" 2>"$WORK/err"
+  check "$appender $file: status" 0 $?
+  check "$appender $file: output" "-1 - Unknown" "$(cat "$WORK/out")"
+  check "$appender $file: said once" "$said" "$(cat "$WORK/err")"
+done <<'CASES'
+FileAppender|/nonexistent/qorid.log|nolt: cannot open log file /nonexistent/qorid.log: No such file or directory
+RollingFileAppender|/nonexistent/qorid.log|nolt: cannot open log file /nonexistent/qorid.log: No such file or directory
+FileAppender|/tmp|nolt: cannot open log file /tmp: Is a directory
+FileAppender|/dev/full|nolt: cannot write log file /dev/full: No space left on device
+RollingFileAppender|/dev/full|nolt: cannot write log file /dev/full: No space left on device
+CASES
+
+# A date in the layout, in a root without /etc/localtime: what that leaves
+# in errno is no failed write.
+root=$(new_root localtime "$FIXTURES/boards/unidentifiable")
+debug_to_file "$root"
+sed -i 's/ConversionPattern=%p/ConversionPattern=%d %p/' "$root/etc/qorid.conf"
+in_sandbox "$root" linux32 -- "$QORID" -v >"$WORK/out" 2>"$WORK/err"
+check "dated log: nothing on standard error" "" "$(cat "$WORK/err")"
+lines=$(grep -c . "$root/tmp/qorid.log")
+check "dated log: written, every line dated" yes "$([ "$lines" -gt 0 ] &&
+  [ "$(grep -c '^[0-9]\{4\}-[0-9][0-9]-[0-9][0-9] [0-9:,]* [A-Z]' "$root/tmp/qorid.log")" = "$lines" ] &&
+  echo yes)"
+
 # No configuration: ERROR and above on standard error, nothing else.
 root=$(new_root default "$FIXTURES/boards/unidentifiable")
 in_sandbox "$root" linux32 -- "$QORID" >"$WORK/out" 2>"$WORK/err"
@@ -69,6 +99,24 @@ check "default: errors on standard error" \
 root=$(new_root quiet-pc "$FIXTURES/boards/pc")
 in_sandbox "$root" -- "$QORID" >"$WORK/out" 2>"$WORK/err"
 check "default: nothing below ERROR" "" "$(cat "$WORK/err")"
+
+# A root whose /proc is a plain folder with no process entries at all: the
+# shipped configuration reaches log4cpp through a private copy under /tmp,
+# which is gone afterwards; without /tmp it is refused. (A sanitizer's
+# runtime cannot do without /proc/self: not in those builds.)
+if [ -z "${QORID_SANITIZED:-}" ]; then
+  root=$(new_root no-proc "$FIXTURES/boards/pc")
+  cp "$SOURCE_DIR/etc/qorid.conf" "$root/etc/"
+  without_proc='rm /proc/self /proc/thread-self; exec "$0"'
+  in_sandbox "$root" -- bash -c "$without_proc" "$QORID" >"$WORK/out" 2>"$WORK/err"
+  check "no /proc: output" "64" "$(cat "$WORK/out")"
+  check "no /proc: the shipped configuration is accepted" "" "$(cat "$WORK/err")"
+  check "no /proc: nothing left in /tmp" "" "$(ls -A "$root/tmp")"
+  rmdir "$root/tmp"
+  in_sandbox "$root" -- bash -c "$without_proc" "$QORID" >"$WORK/out" 2>"$WORK/err"
+  check "no /proc nor /tmp: refused" "nolt: ignoring logging configuration /etc/qorid.conf: \
+cannot hand it to log4cpp without /proc: mkdtemp /tmp: No such file or directory" "$(cat "$WORK/err")"
+fi
 
 # A configuration that log4cpp rejects: one line naming the file and the
 # reason, then the default; the tool still does its work.
@@ -95,6 +143,8 @@ check "broken config: nothing at DEBUG" "0" "$(grep -c DEBUG "$WORK/err")"
 levels=$(printf '.a%.0s' {1..40})
 dots=$(printf '.%.0s' {1..60000})
 xs=$(printf 'x%.0s' {1..3000})
+piece=$(printf 'z%.0s' {1..251})  # with "   \0", the 255 bytes log4cpp reads at once
+rolling='log4cpp.rootCategory=DEBUG, file\nlog4cpp.appender.file=RollingFileAppender\nlog4cpp.appender.file.fileName=/tmp/qorid.log\nlog4cpp.appender.file.layout=BasicLayout\n'
 pattern='log4cpp.rootCategory=DEBUG, a\nlog4cpp.appender.a=ConsoleAppender\nlog4cpp.appender.a.layout=PatternLayout\nlog4cpp.appender.a.layout.ConversionPattern=%s\n'
 while IFS='|' read -r kind reason; do
   root=$(new_root "refused-$kind" "$FIXTURES/boards/unidentifiable")
@@ -106,8 +156,11 @@ while IFS='|' read -r kind reason; do
     large) head -c 70000 /dev/zero | tr '\0' '#' >"$conf" ;;
     dots) printf 'log4cpp.rootCategory=ERROR\nlog4cpp.category.a%s=DEBUG\n' "$dots" >"$conf" ;;
     levels) printf 'log4cpp.rootCategory=ERROR\nlog4cpp.category.a%s=DEBUG\n' "$levels" >"$conf" ;;
+    hidden) printf 'log4cpp.rootCategory=ERROR\n   \0%slog4cpp.category.a%s=DEBUG\n' \
+      "$piece" "$levels" >"$conf" ;;
     width) printf "$pattern" '%-2147483648m%n' >"$conf" ;;
     doubling) printf 'log4cpp.x=%s\nlog4cpp.y=${x}${x}\n' "$xs" >"$conf" ;;
+    max*) { printf "$rolling"; printf 'log4cpp.appender.file.%s\n' ${kind//,/ }; } >"$conf" ;;
   esac
   in_sandbox "$root" linux32 -- timeout 20 "$QORID" >"$WORK/out" 2>"$WORK/err"
   check "$kind: exit status" 0 $?
@@ -124,8 +177,26 @@ device|a device, not a regular file
 large|larger than 65536 bytes
 dots|line 2 is longer than 4096 bytes
 levels|line 2: a category name of more than 32 levels
+hidden|line 2: a category name of more than 32 levels
 width|line 4: a width over 1024 in the pattern
 doubling|line 2: the value is longer than 4096 bytes with its variables substituted
+maxBackupIndex=-1,maxFileSize=0|appender file: maxBackupIndex -1 is not from 0 to 100
+maxBackupIndex=2147483647|appender file: maxBackupIndex 2147483647 is not from 0 to 100
+maxBackupIndex=101|appender file: maxBackupIndex 101 is not from 0 to 100
+maxFileSize=0|appender file: maxFileSize 0 is below 4096 bytes
+maxFileSize=4095|appender file: maxFileSize 4095 is below 4096 bytes
+maxFileSize=4294967396|appender file: maxFileSize 4294967396 is above 2147483647 bytes
 CASES
+
+# The limits themselves are accepted: a hundred backups of 4096 bytes, and
+# lines that fill one each.
+root=$(new_root rolling-limits "$FIXTURES/boards/unidentifiable")
+printf "$rolling" | sed 's/BasicLayout/PatternLayout/' >"$root/etc/qorid.conf"
+printf 'log4cpp.appender.file.%s\n' maxBackupIndex=100 maxFileSize=4096 \
+  'layout.ConversionPattern=%-1024m%-1024m%-1024m%-1024m%n' >>"$root/etc/qorid.conf"
+in_sandbox "$root" linux32 -- timeout 20 "$QORID" >"$WORK/out" 2>"$WORK/err"
+check "rolling at the limits: output" "-1" "$(cat "$WORK/out")"
+check "rolling at the limits: accepted" "" "$(cat "$WORK/err")"
+check "rolling at the limits: rolled over" yes "$([ -s "$root/tmp/qorid.log.001" ] && echo yes)"
 
 finish

@@ -1,12 +1,18 @@
 // The logging library itself, linked as the tool links it.
 #include "nolt/nolt.h"
 
+#include "files.h"
+#include "nolt_testing.h"
+
 #include <log4cpp/AppenderSkeleton.hh>
 #include <log4cpp/Category.hh>
 #include <log4cpp/StringQueueAppender.hh>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 
@@ -60,6 +66,164 @@ TEST(NoltTest, ACategoryTooDeepForLog4cppLogsNothing) {
   cNolt(name.c_str()).error("lost");
   cNolt(deepest.c_str()).error("kept");
   EXPECT_EQ(deepest + " ERROR: kept\n", ::testing::internal::GetCapturedStderr());
+}
+
+// DEBUG and above to `file`, one message a line.
+std::string debugTo(const std::string& file) {
+  return "log4cpp.rootCategory=DEBUG, file\nlog4cpp.appender.file=FileAppender\n"
+         "log4cpp.appender.file.fileName=" + file + "\nlog4cpp.appender.file.layout=PatternLayout\n"
+         "log4cpp.appender.file.layout.ConversionPattern=%m%n\n";
+}
+
+// What the hook puts in place of the configuration once it has been checked.
+struct Swap {
+  std::string path;
+  std::string text;  // empty: a FIFO
+  int done = 0;
+};
+Swap replacement;
+
+void swapConfiguration() {
+  ++replacement.done;
+  testing_fs::removePath(replacement.path);
+  if (replacement.text.empty()) {
+    testing_fs::makeFifo(replacement.path);
+  } else {
+    testing_fs::writeFile(replacement.path, replacement.text);
+  }
+}
+
+// cNolt::init(path) with TMPDIR set to `tmpdir`; what it said on stderr.
+std::string initWith(const std::string& path, const std::string& tmpdir) {
+  const char* old = std::getenv("TMPDIR");
+  const std::string saved = old != nullptr ? old : "";
+  ::setenv("TMPDIR", tmpdir.c_str(), 1);
+  ::testing::internal::CaptureStderr();
+  cNolt::init(path.c_str());
+  std::string said = ::testing::internal::GetCapturedStderr();
+  noltSetProcFdMissingForTesting(false);
+  noltSetBeforeConfigureHookForTesting(nullptr);
+  if (old != nullptr) {
+    ::setenv("TMPDIR", saved.c_str(), 1);
+  } else {
+    ::unsetenv("TMPDIR");
+  }
+  return said;
+}
+
+TEST(NoltTest, ASecondInitClosesTheLogFilesOfTheFirst) {
+  const testing_fs::TempDir dir;
+  const std::string conf = dir.path() + "/qorid.conf";
+  const std::filesystem::path log = dir.path() + "/a.log";
+  testing_fs::writeFile(conf, debugTo(log));
+  cNolt::init(conf.c_str());
+  cNolt("closed").debug("written");
+  cNolt::init(nullptr);
+  int open = 0;
+  std::error_code ignored;
+  for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+    open += std::filesystem::read_symlink(fd.path(), ignored) == log ? 1 : 0;
+  }
+  EXPECT_EQ("written\n", testing_fs::readFile(log));
+  EXPECT_EQ(0, open);
+}
+
+TEST(NoltTest, Log4cppReadsTheCheckedBytesWhateverTakesTheFilesPlace) {
+  const struct {
+    bool procFdMissing;
+    bool fifo;
+  } rows[] = {{true, false}, {true, true}, {false, false}, {false, true}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.procFdMissing ? "without" : "with") + " /proc, swapped for " +
+                 (row.fifo ? "a FIFO" : "another file"));
+    const testing_fs::TempDir dir;
+    const testing_fs::TempDir tmpdir;
+    const std::string checked = dir.path() + "/a.log";
+    const std::string swapped = dir.path() + "/b.log";
+    replacement = {dir.path() + "/qorid.conf", row.fifo ? "" : debugTo(swapped), 0};
+    testing_fs::writeFile(replacement.path, debugTo(checked));
+    noltSetProcFdMissingForTesting(row.procFdMissing);
+    noltSetBeforeConfigureHookForTesting(&swapConfiguration);
+    EXPECT_EQ("", initWith(replacement.path, tmpdir.path()));
+    cNolt("swapped").debug("the line");
+    cNolt::init(nullptr);
+    EXPECT_EQ(1, replacement.done);
+    EXPECT_EQ("the line\n",
+              std::filesystem::exists(checked) ? testing_fs::readFile(checked) : "(none)");
+    EXPECT_FALSE(std::filesystem::exists(swapped));
+    EXPECT_TRUE(std::filesystem::is_empty(tmpdir.path()));
+  }
+}
+
+TEST(NoltTest, WithoutProcAndNoTemporaryFolderTheConfigurationIsRefused) {
+  const testing_fs::TempDir dir;
+  const std::string conf = dir.path() + "/qorid.conf";
+  testing_fs::writeFile(conf, debugTo(dir.path() + "/a.log"));
+  noltSetProcFdMissingForTesting(true);
+  EXPECT_EQ("nolt: ignoring logging configuration " + conf +
+                ": cannot hand it to log4cpp without /proc: mkdtemp " + dir.path() +
+                "/missing: No such file or directory\n",
+            initWith(conf, dir.path() + "/missing"));
+  ::testing::internal::CaptureStderr();
+  cNolt("refused").debug("lost");
+  cNolt("refused").error("the default");
+  EXPECT_EQ("refused ERROR: the default\n", ::testing::internal::GetCapturedStderr());
+  EXPECT_FALSE(std::filesystem::exists(dir.path() + "/a.log"));
+}
+
+TEST(NoltTest, RollingSettingsAreJudgedAsLog4cppReadsThem) {
+  const struct {
+    const char* type;
+    const char* settings;
+    const char* reason;  // empty: accepted
+  } rows[] = {
+      {"org.apache.log4j.RollingFileAppender", "appender.r.maxBackupIndex= -0012x\n",
+       "maxBackupIndex -12 is not from 0 to 100"},
+      {"RollingFileAppender", "log4cpp.size=100\nlog4j.appender.r.maxFileSize=${size}\n",
+       "maxFileSize 100 is below 4096 bytes"},
+      {"RollingFileAppender", "appender.r.maxFileSize=${${}5000\n",
+       "maxFileSize 0 is below 4096 bytes"},
+      {"RollingFileAppender", "appender.r.maxFileSize=2147483648\n",
+       "maxFileSize 2147483648 is above 2147483647 bytes"},
+      {"RollingFileAppender", "appender.r.maxFileSize=+2147483647x\nappender.r.maxBackupIndex=0\n",
+       ""},
+      {"RollingFileAppender", "appender.r.maxFileSize=4096\nappender.r.maxFileSize=0\n", ""},
+      {"DailyRollingFileAppender", "appender.r.maxFileSize=0\n", ""},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.type) + "\n" + row.settings);
+    const testing_fs::TempDir dir;
+    const std::string conf = dir.path() + "/qorid.conf";
+    testing_fs::writeFile(conf, std::string("log4cpp.rootCategory=DEBUG, r\nlog4cpp.appender.r=") +
+                                    row.type + "\nlog4cpp.appender.r.fileName=" + dir.path() +
+                                    "/r.log\nlog4cpp.appender.r.layout=BasicLayout\n" +
+                                    row.settings);
+    const std::string reason = row.reason;
+    ::testing::internal::CaptureStderr();
+    cNolt::init(conf.c_str());
+    EXPECT_EQ(reason.empty() ? ""
+                             : "nolt: ignoring logging configuration " + conf + ": appender r: " +
+                                   reason + "\n",
+              ::testing::internal::GetCapturedStderr());
+    cNolt::init(nullptr);
+  }
+}
+
+TEST(NoltTest, ALogFileThatCannotBeWrittenIsNamedOncePerConfiguration) {
+  const testing_fs::TempDir dir;
+  const std::string conf = dir.path() + "/qorid.conf";
+  testing_fs::writeFile(conf, debugTo("/dev/full"));
+  for (int init = 0; init < 2; ++init) {
+    ::testing::internal::CaptureStderr();
+    cNolt::init(conf.c_str());
+    errno = EACCES;
+    cNolt("full").debug("one");
+    cNolt("full").debug("two");
+    EXPECT_EQ(EACCES, errno) << "the caller's errno";
+    EXPECT_EQ("nolt: cannot write log file /dev/full: No space left on device\n",
+              ::testing::internal::GetCapturedStderr());
+  }
+  cNolt::init(nullptr);
 }
 
 }  // namespace

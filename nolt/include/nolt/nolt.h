@@ -21,14 +21,30 @@ class NOLT_EXPORT cNolt {
   // default. Never throws, never waits.
   //
   // Only a regular file is read (a FIFO, a directory or a device is
-  // refused), once: log4cpp is handed the bytes that were checked, not the
-  // path (through /proc/self/fd; where /proc is not mounted, log4cpp reads
-  // the path again). Before log4cpp sees them they must hold to these limits:
+  // refused), once: log4cpp is handed the bytes that were checked, never the
+  // path, through /proc/self/fd. Where /proc is not mounted, through a
+  // private copy: a file of mode 0600 in a fresh folder of mode 0700 under
+  // $TMPDIR (when it is an absolute path, else /tmp), both removed before
+  // init returns; when that copy cannot be made, the configuration is
+  // refused with the reason. Before log4cpp sees them they must hold to
+  // these limits:
   //   - the file is at most 65536 bytes;
   //   - a line is at most 4096 bytes, and so is a value once its ${...}
   //     variables are substituted;
   //   - a category name has at most 32 levels (31 dots);
-  //   - a width in a ConversionPattern ("%-20m", "%.30m") is at most 1024.
+  //   - a width in a ConversionPattern ("%-20m", "%.30m") is at most 1024;
+  //   - a RollingFileAppender's maxBackupIndex, where given, is from 0 to
+  //     100, and its maxFileSize from 4096 to 2147483647 (the numbers as
+  //     written, before log4cpp's int reading could wrap them).
+  // The lines and values are judged as log4cpp reads them: the key loses a
+  // leading "log4cpp." or "log4j.", ${...} variables are substituted, the
+  // first value of a key counts.
+  //
+  // A log file that a FileAppender (or a RollingFileAppender) cannot open,
+  // or cannot write, loses its lines; that is said once per appender and
+  // configuration, on standard error: "nolt: cannot open log file FILE:
+  // REASON" after configuring, "nolt: cannot write log file FILE: REASON"
+  // at the first line that fails.
   //
   // Every descriptor that the configuration opens (log files, sockets) is
   // close-on-exec, also a log file reopened later: programs that this one
@@ -46,7 +62,8 @@ class NOLT_EXPORT cNolt {
   // One method per log4cpp priority: DEBUG, INFO, WARN, ERROR, FATAL.
   // The text is formatted only when the category lets the priority through.
   // Never throws: a line that an appender or its layout fails on (an
-  // exception) is lost for that appender, the others still get it.
+  // exception) is lost for that appender, the others still get it. errno is
+  // as it was before the call.
   void debug(const char* format, ...) NOLT_PRINTF(2, 3);
   void info(const char* format, ...) NOLT_PRINTF(2, 3);
   void warn(const char* format, ...) NOLT_PRINTF(2, 3);
