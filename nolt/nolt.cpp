@@ -410,6 +410,36 @@ std::string rollingProblemOf(const std::map<std::string, std::string>& values,
   return {};
 }
 
+// A file appender opens its file for writing without O_NONBLOCK: a FIFO
+// that nothing reads would hold the program there until something does.
+// log4cpp takes the type as for rolling appenders and a missing fileName
+// as "foobar".
+std::string fileProblemOf(const std::map<std::string, std::string>& values,
+                          const std::vector<std::string>& appenders) {
+  for (const std::string& name : appenders) {
+    const std::string key = "appender." + name;
+    const std::string& type = values.at(key);
+    const std::string::size_type dot = type.find_last_of('.');
+    const std::string kind = dot == std::string::npos ? type : type.substr(dot + 1);
+    if (kind != "FileAppender" && kind != "RollingFileAppender" &&
+        kind != "DailyRollingFileAppender") {
+      continue;
+    }
+    const auto file = values.find(key + ".fileName");
+    const std::string path = file != values.end() ? file->second : "foobar";
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0 || !S_ISFIFO(st.st_mode)) {
+      continue;
+    }
+    const Descriptor reader(::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
+    if (reader.fd() < 0 && errno == ENXIO) {
+      return "appender " + name + ": " + path +
+             " is a FIFO that nothing reads: opening it would wait";
+    }
+  }
+  return {};
+}
+
 // A line as log4cpp's reader puts it together: it takes up to 255 bytes
 // at a time into a C string, so each piece ends at its first NUL. Bytes after
 // a NUL in a piece are never seen; the next piece is.
@@ -478,7 +508,8 @@ std::string problemOf(const std::string& text, std::vector<std::string>& appende
     values.emplace(key, value);  // the first value of a key counts, as in log4cpp
   }
   appenders = appenderNamesOf(values);
-  return rollingProblemOf(values, appenders);
+  std::string problem = rollingProblemOf(values, appenders);
+  return problem.empty() ? fileProblemOf(values, appenders) : problem;
 }
 
 // All of `text` to `fd`; false with errno set when that cannot be done.

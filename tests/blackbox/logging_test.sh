@@ -161,6 +161,8 @@ while IFS='|' read -r kind reason; do
     width) printf "$pattern" '%-2147483648m%n' >"$conf" ;;
     doubling) printf 'log4cpp.x=%s\nlog4cpp.y=${x}${x}\n' "$xs" >"$conf" ;;
     max*) { printf "$rolling"; printf 'log4cpp.appender.file.%s\n' ${kind//,/ }; } >"$conf" ;;
+    log-fifo) printf "$rolling" | sed 's/=RollingFileAppender/=FileAppender/' >"$conf"
+      mkfifo "$root/tmp/qorid.log" ;;
   esac
   in_sandbox "$root" linux32 -- timeout 20 "$QORID" >"$WORK/out" 2>"$WORK/err"
   check "$kind: exit status" 0 $?
@@ -186,6 +188,7 @@ maxBackupIndex=101|appender file: maxBackupIndex 101 is not from 0 to 100
 maxFileSize=0|appender file: maxFileSize 0 is below 4096 bytes
 maxFileSize=4095|appender file: maxFileSize 4095 is below 4096 bytes
 maxFileSize=4294967396|appender file: maxFileSize 4294967396 is above 2147483647 bytes
+log-fifo|appender file: /tmp/qorid.log is a FIFO that nothing reads: opening it would wait
 CASES
 
 # The limits themselves are accepted: a hundred backups of 4096 bytes, and

@@ -35,7 +35,9 @@ class NOLT_EXPORT cNolt {
   //   - a width in a ConversionPattern ("%-20m", "%.30m") is at most 1024;
   //   - a RollingFileAppender's maxBackupIndex, where given, is from 0 to
   //     100, and its maxFileSize from 4096 to 2147483647 (the numbers as
-  //     written, before log4cpp's int reading could wrap them).
+  //     written, before log4cpp's int reading could wrap them);
+  //   - a file appender's file is no FIFO that nothing reads (log4cpp's
+  //     blocking open would wait for a reader).
   // The lines and values are judged as log4cpp reads them: the key loses a
   // leading "log4cpp." or "log4j.", ${...} variables are substituted, the
   // first value of a key counts.
