@@ -550,11 +550,24 @@ class PrivateCopy {
 
   // Why the copy could not be made; empty when it was.
   std::string make(const std::string& text) {
+    // TMPDIR where it is an absolute path that works, else /tmp: a TMPDIR
+    // inherited from elsewhere (a chroot's caller) must not cost the
+    // configuration.
     const char* tmpdir = std::getenv("TMPDIR");
-    const std::string base = tmpdir != nullptr && tmpdir[0] == '/' ? tmpdir : "/tmp";
-    std::string folder = base + "/nolt-XXXXXX";
-    if (::mkdtemp(folder.data()) == nullptr) {
-      return "mkdtemp " + base + ": " + std::strerror(errno);
+    std::vector<std::string> bases;
+    if (tmpdir != nullptr && tmpdir[0] == '/' && std::strcmp(tmpdir, "/tmp") != 0) {
+      bases.emplace_back(tmpdir);
+    }
+    bases.emplace_back("/tmp");
+    std::string folder;
+    for (const std::string& base : bases) {
+      folder = base + "/nolt-XXXXXX";
+      if (::mkdtemp(folder.data()) != nullptr) {
+        break;
+      }
+      if (&base == &bases.back()) {
+        return "mkdtemp " + base + ": " + std::strerror(errno);
+      }
     }
     mFolder = folder;
     const std::string file = folder + "/configuration";

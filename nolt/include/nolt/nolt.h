@@ -24,7 +24,7 @@ class NOLT_EXPORT cNolt {
   // refused), once: log4cpp is handed the bytes that were checked, never the
   // path, through /proc/self/fd. Where /proc is not mounted, through a
   // private copy: a file of mode 0600 in a fresh folder of mode 0700 under
-  // $TMPDIR (when it is an absolute path, else /tmp), both removed before
+  // $TMPDIR (when it is an absolute path that works, else /tmp), both removed before
   // init returns; when that copy cannot be made, the configuration is
   // refused with the reason. Before log4cpp sees them they must hold to
   // these limits:
