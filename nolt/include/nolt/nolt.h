@@ -24,9 +24,9 @@ class NOLT_EXPORT cNolt {
   // refused), once: log4cpp is handed the bytes that were checked, never the
   // path, through /proc/self/fd. Where /proc is not mounted, through a
   // private copy: a file of mode 0600 in a fresh folder of mode 0700 under
-  // $TMPDIR (when it is an absolute path that works, else /tmp), both removed before
-  // init returns; when that copy cannot be made, the configuration is
-  // refused with the reason. Before log4cpp sees them they must hold to
+  // $TMPDIR (when it is an absolute path that works, else /tmp), both
+  // removed before init returns; when that copy cannot be made, the
+  // configuration is refused with the reason. Before log4cpp sees them they must hold to
   // these limits:
   //   - the file is at most 65536 bytes;
   //   - a line is at most 4096 bytes, and so is a value once its ${...}
