@@ -8,8 +8,6 @@
 #include <memory>
 #include <unordered_map>
 
-extern char** environ;
-
 namespace qorid {
 namespace {
 

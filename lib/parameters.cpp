@@ -2,6 +2,7 @@
 
 #include "exec.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <utility>
@@ -27,11 +28,9 @@ int QorIdentifier::execute(int argc, char** argv, bool script) {
     return -1;
   }
   const char* command = argv[0];
-  std::vector<qorid::Variable> variables;
-  variables.reserve(mParams.size());
-  for (const qor_param& param : mParams) {
-    variables.push_back({param.name, param.value});
-  }
+  std::vector<qorid::Variable> variables(mParams.size());
+  std::transform(mParams.begin(), mParams.end(), variables.begin(),
+                 [](const qor_param& p) { return qorid::Variable{p.name, p.value}; });
   qorid::exportVariables(variables);
   if (!script) {
     return qorid::runProgram(command, argv);

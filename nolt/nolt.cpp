@@ -433,8 +433,10 @@ std::string fileProblemOf(const std::map<std::string, std::string>& values,
     }
     const Descriptor reader(::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
     if (reader.fd() < 0 && errno == ENXIO) {
-      return "appender " + name + ": " + path +
-             " is a FIFO that nothing reads: opening it would wait";
+      std::string problem = "appender " + name + ": ";
+      problem += path;
+      problem += " is a FIFO that nothing reads: opening it would wait";
+      return problem;
     }
   }
   return {};
