@@ -11,13 +11,20 @@ for bin in "$build/tool/qorid" "$build/lib/libqorid.so.1" "$build/nolt/libnolt.s
   [ -f "$bin" ] || { bad "$bin: not built"; continue; }
   dyn=$(readelf -d "$bin")
   grep -q 'BIND_NOW' <<<"$dyn" || bad "$bin: not linked with -z now"
-  readelf -lW "$bin" | grep -q 'GNU_RELRO' || bad "$bin: no RELRO segment"
-  nm -D "$bin" | grep -q ' U __stack_chk_fail' || bad "$bin: no stack protector"
+  segments=$(readelf -lW "$bin")
+  grep -q 'GNU_RELRO' <<<"$segments" || bad "$bin: no RELRO segment"
+  # Read whole before grep -q, which would close the pipe early: nm then
+  # dies of SIGPIPE, and pipefail takes that for a missing symbol.
+  syms=$(nm -D "$bin")
+  grep -q ' U __stack_chk_fail' <<<"$syms" || bad "$bin: no stack protector"
 done
-readelf -h "$build/tool/qorid" | grep -q 'Type: *DYN' || bad "qorid: not a PIE"
-readelf -d "$build/tool/qorid" | grep -q 'PIE' || bad "qorid: not flagged PIE"
+header=$(readelf -h "$build/tool/qorid")
+grep -q 'Type: *DYN' <<<"$header" || bad "qorid: not a PIE"
+dyn=$(readelf -d "$build/tool/qorid")
+grep -q 'PIE' <<<"$dyn" || bad "qorid: not flagged PIE"
 for lib in "$build/lib/libqorid.so.1" "$build/nolt/libnolt.so.0"; do
-  nm -D "$lib" | grep -q ' U __.*_chk@' || bad "$lib: no fortified calls (_FORTIFY_SOURCE)"
+  syms=$(nm -D "$lib")
+  grep -q ' U __.*_chk@' <<<"$syms" || bad "$lib: no fortified calls (_FORTIFY_SOURCE)"
 done
 
 if [ "$failures" -eq 0 ]; then echo "hardening: 0 failed"; else echo "hardening: $failures failed"; fi
