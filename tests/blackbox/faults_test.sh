@@ -3,7 +3,7 @@
 # output, the messages and the exit status.
 source "$(dirname "$0")/harness.sh"
 require_sandbox
-command -v strace >/dev/null || { echo "SKIP: strace is not installed"; exit "$SKIP"; }
+command -v strace >/dev/null || { echo "FAIL: strace is not installed (Debian package strace)" >&2; exit 1; }
 
 # run ROOT [ARCH] -- ARGS...: qorid in the sandbox; sets out, err, status.
 run() {

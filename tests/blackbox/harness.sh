@@ -6,7 +6,6 @@ QORID=$(realpath "${1:?path to the qorid binary}")
 BUILD_DIR=$(realpath "${2:?the build directory}")
 SOURCE_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 FIXTURES=$SOURCE_DIR/tests/fixtures
-SKIP=77
 # shellcheck source=../support/checks.sh
 source "$SOURCE_DIR/tests/support/checks.sh"
 
@@ -27,16 +26,40 @@ check_file() {
 # namespaces. The system's /usr, /dev, the build tree and the source tree are
 # bound in.
 
-sandbox_available() {
-  [ "$(id -u)" -eq 0 ] && command -v unshare >/dev/null &&
-    unshare --mount --net --pid --fork true 2>/dev/null
-}
+# How the sandbox's mount namespace is kept from the caller's: unshare
+# makes every mount private, which needs / to be a mount point. In a chroot
+# whose / is none (a debootstrap root entered with chroot), the mounts are
+# left as they are, but only where a probe shows that a mount made in a new
+# namespace below $WORK does not reach the caller's: otherwise the sandbox
+# would mount into the caller's tree.
+SANDBOX_PROPAGATION=private
 
+# require_sandbox: fails the test, saying why, where the sandbox cannot be
+# made. Never a skip: a test that cannot set up its world has not passed.
 require_sandbox() {
-  if ! sandbox_available; then
-    echo "SKIP: cannot make mount and network namespaces here (needs root)"
-    exit "$SKIP"
+  local why probe
+  if [ "$(id -u)" -ne 0 ]; then
+    why="the sandbox needs root (mount and network namespaces, chroot)"
+  elif ! command -v unshare >/dev/null || ! command -v ip >/dev/null; then
+    why="the sandbox needs unshare and ip (Debian packages util-linux, iproute2)"
+  elif why=$(unshare --mount --net --pid --fork true 2>&1); then
+    return 0
+  elif [[ $why == *"cannot change root filesystem propagation"* ]]; then
+    probe=$WORK/.propagation-probe
+    mkdir -p "$probe"
+    if ! unshare --mount --propagation unchanged --net --pid --fork \
+      mount -t tmpfs sandbox-probe "$probe" 2>/dev/null; then
+      why="$why; and a mount in a new namespace failed"
+    elif mountpoint -q "$probe"; then
+      umount "$probe"
+      why="$why; / is no mount point here, and mounts below it reach the caller's namespace"
+    else
+      SANDBOX_PROPAGATION=unchanged
+      return 0
+    fi
   fi
+  echo "FAIL: cannot make the sandbox: $why" >&2
+  exit 1
 }
 
 # new_root NAME [BOARD_FIXTURE]: a fresh root, filled from a board fixture's
@@ -65,10 +88,9 @@ in_sandbox() {
   shift
   if [ "$1" != "--" ]; then arch=$1; shift; fi
   shift
-  unshare --mount --net --pid --fork -- bash -c '
+  unshare --mount --propagation "$SANDBOX_PROPAGATION" --net --pid --fork -- bash -c '
     set -e
     root=$1 build=$2 source=$3 arch=$4; shift 4
-    mount --make-rprivate /
     # The board'"'"'s /proc is a plain directory. Beside its files, the
     # process entries of a real /proc of this PID namespace, which the
     # sanitizers read (the tool itself reads none of them).

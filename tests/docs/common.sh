@@ -1,7 +1,6 @@
 # Shared helpers of the documentation and completion tests, sourced by each.
 set -u
 
-SKIP=77
 # shellcheck source=../support/checks.sh
 source "$(dirname "${BASH_SOURCE[0]}")/../support/checks.sh"
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/qorid-docs-XXXXXX")

@@ -5,8 +5,8 @@
 source "$(dirname "$0")/common.sh"
 
 if ! command -v groff >/dev/null; then
-  echo "SKIP: groff is not installed (Debian package groff-base)"
-  exit "$SKIP"
+  echo "FAIL: groff is not installed (Debian package groff-base)" >&2
+  exit 1
 fi
 [ $# -gt 0 ] || { fail "no man page given"; finish; }
 
