@@ -1,75 +1,89 @@
 #!/usr/bin/env bash
-# Builds qorid's Debian packages and leaves the .deb, .changes and
-# .buildinfo files in dist/ARCH/ (`make package [ARCH=arm64|armhf]`):
+# Builds qorid's Debian packages for one suite and architecture and leaves
+# the .deb, .changes and .buildinfo files in dist/SUITE/ARCH/
+# (`make package [SUITE=bookworm|trixie] [ARCH=amd64|arm64|armhf|riscv64]`):
 #
-#   build-package.sh [ARCH [WORK_DIR [DIST_DIR]]]
+#   build-package.sh [SUITE [ARCH [WORK_DIR [DIST_DIR]]]]
 #
-# ARCH defaults to this machine's architecture. The tree (without build
-# folders) is copied to WORK_DIR (default build-deb/ARCH) and built there
-# with dpkg-buildpackage -b, so a build never writes into the source tree.
-# A native build runs on this machine and installs the build dependencies
-# that are missing. A cross build runs in a build root (a debootstrap of
-# bookworm for this machine's architecture, kept in build-roots/) where
-# `apt-get build-dep -a ARCH` installs the target's liblog4cpp5-dev, which
-# is not Multi-Arch: same and so cannot sit next to this machine's own.
+# SUITE defaults to this machine's Debian release (bookworm when it is
+# neither), ARCH to this machine's architecture; riscv64 is built for trixie
+# only. Every build runs in the suite's build root (a debootstrap of SUITE
+# for this machine's architecture, kept in build-roots/ and reused): there
+# `apt-get build-dep [-a ARCH]` installs exactly the build dependencies,
+# the target's liblog4cpp5-dev among them, and `dpkg-buildpackage [-a ARCH
+# -Pcross]` builds. The tree (without build folders) is copied to WORK_DIR
+# inside the root (default /build/SUITE-ARCH), so a build never writes into
+# the source tree.
+#
+# The version is the one of debian/changelog with the suite's suffix, as
+# backports have it: 1.0.0~deb12u1 on bookworm, 1.0.0~deb13u1 on trixie, so
+# that the two builds tell themselves apart and a board upgraded from 12 to
+# 13 upgrades qorid too. The entry that says so is added to the copy's
+# changelog, dated as the entry before it, so that a build is the same
+# wherever it runs.
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
 SRC=$(pwd -P)
-HOST=$(dpkg --print-architecture)
-ARCH=${1:-$HOST}
-WORK=${2:-$SRC/build-deb/$ARCH}
-DIST=${3:-$SRC/dist/$ARCH}
-JOBS=${JOBS:-2}
-case $ARCH in
-  "$HOST" | arm64 | armhf) ;;
-  *) echo "build-package: no build for '$ARCH' (this machine's $HOST, arm64 or armhf)" >&2; exit 2 ;;
-esac
-version=$(dpkg-parsechangelog -l debian/changelog -S Version)
-
-# copy_tree DIR: the source tree as a fresh DIR/qorid-VERSION.
-copy_tree() {
-  rm -rf "$1"
-  mkdir -p "$1/qorid-$version"
-  tar -C "$SRC" --exclude-vcs --exclude='./build*' --exclude=./dist --exclude=./out \
-    -cf - . | tar -C "$1/qorid-$version" -xf -
-}
-
-# collect DIR: the build's results into DIST.
-collect() {
-  rm -rf "$DIST"
-  mkdir -p "$DIST"
-  cp "$1"/*.deb "$1"/*.changes "$1"/*.buildinfo "$DIST/"
-  echo "packages for $ARCH in $DIST:"
-  ls -1 "$DIST"
-}
-
-if [ "$ARCH" = "$HOST" ]; then
-  bash scripts/install-deps.sh dpkg-dev debhelper cmake pkg-config liblog4cpp5-dev
-  copy_tree "$WORK"
-  (cd "$WORK/qorid-$version" && dpkg-buildpackage -b -us -uc -j"$JOBS")
-  collect "$WORK"
-  exit 0
-fi
-
-bash scripts/install-deps.sh debootstrap
+# What this script itself runs, before anything else.
+bash scripts/install-deps.sh dpkg-dev debootstrap
 # shellcheck source=debian-root.sh
 source scripts/debian-root.sh
-broot=$ROOTS/build-$HOST
-if [ ! -e "$broot/.ready" ]; then
-  fresh_root "$HOST" "$broot"
-  in_root "$broot" apt-get update -qq
-  in_root "$broot" apt-get install -y -qq --no-install-recommends \
-    build-essential dpkg-dev debhelper cmake >/dev/null
-  touch "$broot/.ready"
+HOST=$(dpkg --print-architecture)
+SUITE=${1:-$(host_suite)}
+ARCH=${2:-$HOST}
+WORK=${3:-/build/$SUITE-$ARCH}
+DIST=${4:-$SRC/dist/$SUITE/$ARCH}
+JOBS=${JOBS:-2}
+check_suite_arch "$SUITE" "$ARCH"
+case $WORK in /*) ;; *) echo "build-package: WORK_DIR must be absolute: $WORK" >&2; exit 2 ;; esac
+
+base=$(dpkg-parsechangelog -l debian/changelog -S Version)
+version=$base$(suite_version "$SUITE")
+
+# The build root of the suite: the tools every build needs; the build
+# dependencies proper come from debian/control, per build.
+broot=$(prepared_root "$SUITE" "$HOST" build-essential dpkg-dev debhelper fakeroot lintian)
+
+# The source tree as a fresh $WORK/qorid-VERSION in the root, its changelog
+# opened by the suite's entry.
+src=$broot$WORK/qorid-$version
+rm -rf "$broot$WORK"
+mkdir -p "$src"
+tar -C "$SRC" --exclude-vcs --exclude='./build*' --exclude=./dist --exclude=./out \
+  -cf - . | tar -C "$src" -xf -
+{
+  printf 'qorid (%s) %s; urgency=medium\n\n' "$version" "$SUITE"
+  printf '  * Built for Debian %s (%s).\n\n' "$(suite_release "$SUITE")" "$SUITE"
+  printf ' -- %s  %s\n\n' "$(dpkg-parsechangelog -l debian/changelog -S Maintainer)" \
+    "$(dpkg-parsechangelog -l debian/changelog -S Date)"
+  cat debian/changelog
+} >"$src/debian/changelog"
+
+cross=()
+if [ "$ARCH" != "$HOST" ]; then
+  in_root "$broot" dpkg --add-architecture "$ARCH"
+  cross=(-a "$ARCH")
 fi
-copy_tree "$broot/build"
-in_root "$broot" dpkg --add-architecture "$ARCH"
+echo "build-package: qorid $version for $SUITE $ARCH"
 in_root "$broot" apt-get update -qq
-# The cross compiler and the target's build dependencies; a target's
-# liblog4cpp5-dev replaces another target's from an earlier build.
-in_root "$broot" apt-get install -y -qq --no-install-recommends "crossbuild-essential-$ARCH" >/dev/null
-in_root "$broot" apt-get build-dep -y -qq --no-install-recommends -a "$ARCH" \
-  "/build/qorid-$version" >/dev/null
-in_root "$broot" bash -c "cd /build/qorid-$version && dpkg-buildpackage -a $ARCH -Pcross -b -us -uc -j$JOBS"
-collect "$broot/build"
+if [ "$ARCH" != "$HOST" ]; then
+  in_root "$broot" apt-get install -y -qq --no-install-recommends \
+    "crossbuild-essential-$ARCH" >/dev/null
+fi
+# The target's build dependencies (and for a cross build its compiler); a
+# target's liblog4cpp5-dev replaces another's from an earlier build.
+in_root "$broot" apt-get build-dep -y -qq --no-install-recommends "${cross[@]}" \
+  "$WORK/qorid-$version" >/dev/null
+if [ "$ARCH" = "$HOST" ]; then
+  in_root "$broot" bash -c "cd $WORK/qorid-$version && dpkg-buildpackage -b -us -uc -j$JOBS"
+else
+  in_root "$broot" bash -c \
+    "cd $WORK/qorid-$version && dpkg-buildpackage -a $ARCH -Pcross -b -us -uc -j$JOBS"
+fi
+
+rm -rf "$DIST"
+mkdir -p "$DIST"
+cp "$broot$WORK"/*.deb "$broot$WORK"/*.changes "$broot$WORK"/*.buildinfo "$DIST/"
+echo "packages for $SUITE $ARCH in $DIST:"
+ls -1 "$DIST"

@@ -16,7 +16,7 @@ if [ "${1:-}" = --arch ]; then
 fi
 
 packages=(
-  cmake g++ make pkg-config   # the build
+  cmake g++ make pkgconf      # the build
   liblog4cpp5-dev             # logging (libnolt is built on log4cpp)
   libgtest-dev                # unit tests
   util-linux iproute2         # black-box tests: unshare, setarch, ip
