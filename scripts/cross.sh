@@ -2,9 +2,14 @@
 # Cross-builds qorid for a board architecture with Debian's cross compiler
 # and runs the unit tests and the tool under qemu-user:
 #
-#   scripts/cross.sh ARCH     (ARCH arm64 or armhf; `make cross`)
+#   scripts/cross.sh ARCH     (ARCH arm64, armhf or riscv64; `make cross`)
 #
 # The build is the preset ARCH of CMakePresets.json, in build-ARCH.
+#
+# It runs on this machine when its Debian release has ARCH's packages. Where
+# it has not (riscv64 is a port of Debian 13 only), it runs in a root of
+# trixie for this machine's architecture (scripts/debian-root.sh), kept in
+# build-roots/ and reused, with the source tree bound in at the same path.
 #
 # Installs what it needs first when something is missing (root or sudo is
 # needed only then). A Release build; warnings are errors when CI is set.
@@ -13,13 +18,27 @@ set -euo pipefail
 
 cd "$(dirname "$0")/.."
 SRC=$(pwd -P)
-ARCH=${1:?usage: cross.sh arm64|armhf}
+ARCH=${1:?usage: cross.sh arm64|armhf|riscv64}
 BUILD_DIR=build-$ARCH
 case $ARCH in
   arm64) TRIPLET=aarch64-linux-gnu EMULATOR=qemu-aarch64 CLASS=ELF64 MACHINE=AArch64 ;;
   armhf) TRIPLET=arm-linux-gnueabihf EMULATOR=qemu-arm CLASS=ELF32 MACHINE=ARM ;;
-  *) echo "cross.sh: unknown architecture '$ARCH' (arm64 or armhf)" >&2; exit 2 ;;
+  riscv64) TRIPLET=riscv64-linux-gnu EMULATOR=qemu-riscv64 CLASS=ELF64 MACHINE=RISC-V ;;
+  *) echo "cross.sh: unknown architecture '$ARCH' (arm64, armhf or riscv64)" >&2; exit 2 ;;
 esac
+
+# shellcheck source=debian-root.sh
+source scripts/debian-root.sh
+if ! (check_suite_arch "$(host_suite)" "$ARCH") 2>/dev/null; then
+  [ -z "${QORID_CROSS_IN_ROOT:-}" ] ||
+    { echo "cross.sh: no packages for $ARCH in this root either" >&2; exit 1; }
+  bash scripts/install-deps.sh debootstrap
+  echo "cross.sh: $ARCH is not built on $(host_suite): in a trixie root"
+  root=$(prepared_root trixie "$(dpkg --print-architecture)" build-essential ca-certificates)
+  ROOT_BIND=$SRC in_root "$root" env QORID_CROSS_IN_ROOT=1 JOBS="${JOBS:-2}" \
+    bash "$SRC/scripts/cross.sh" "$ARCH"
+  exit
+fi
 READELF=$TRIPLET-readelf
 
 
