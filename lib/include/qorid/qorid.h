@@ -132,6 +132,12 @@ class QORID_EXPORT QorDTParser {
   // to `id`. Returns 0 after a complete walk, -1 when `dir` cannot be walked;
   // parameters added before a failure stay.
   static int parse(QorIdentifier* id, char* dir);
+  // ftw_cb and mQOrId are internal to the walk, public only because the
+  // library's interface has always shown them: not for callers. ftw_cb
+  // takes a struct stat, whose layout is the C library's: on armhf, Debian
+  // 13 builds with a 64-bit time_t and Debian 12 does not, so the two
+  // builds differ under the same symbol.
+  //
   // The nftw callback: one parameter per regular file not called "name".
   static int ftw_cb(const char* path, const struct stat* sb, int typeflag,
                     struct FTW* ftwbuf);
