@@ -10,9 +10,13 @@ FUZZ_SECONDS ?= 30
 CHECK_DEPS := strace valgrind clang libclang-rt-14-dev clang-tidy cppcheck binutils \
 	dpkg-dev debhelper file lintian debootstrap qemu-user-static abigail-tools
 # The board architectures that are cross-built and tested under qemu-user.
-CROSS_ARCHES := arm64 armhf
-# `make package ARCH=arm64`: the packages' architecture (default: this
-# machine's); `make cross ARCH=armhf`: the cross build's.
+CROSS_ARCHES := arm64 armhf riscv64
+# `make package SUITE=trixie ARCH=riscv64`: the packages' suite (default:
+# this machine's Debian release, bookworm when it is neither) and
+# architecture (default: this machine's); `make cross ARCH=armhf`: the
+# cross build's; `make package-test SUITE=... ARCH=...`: what to prove
+# (default: the pairs CI proves).
+SUITE ?=
 ARCH ?=
 # CI builds treat warnings as errors.
 WERROR     := $(if $(CI),-DQORID_WERROR=ON,)
@@ -20,7 +24,7 @@ BUILD_DIR  := build
 
 .PHONY: all deps configure build run test install clean check check-deps \
 	robustness asan hardening valgrind static fuzz abi abi-update package packages \
-	package-test bench cross arm64 armhf
+	package-test bench cross arm64 armhf riscv64
 
 all: build
 
@@ -87,21 +91,24 @@ bench: deps
 	bash bench/run.sh
 
 # Debian packages (libqorid1, libnolt0, libqorid-dev, libnolt-dev, qorid)
-# for this machine or, with ARCH=arm64 or ARCH=armhf, cross-built; the .deb,
-# .changes and .buildinfo files land in dist/<arch>/.
-package: deps
-	JOBS=$(JOBS) bash scripts/build-package.sh $(ARCH)
+# of one suite and architecture, built in the suite's build root (cross for
+# a foreign ARCH); the .deb, .changes and .buildinfo files land in
+# dist/<suite>/<arch>/. The script installs what it uses first.
+package:
+	JOBS=$(JOBS) bash scripts/build-package.sh "$(SUITE)" "$(ARCH)"
 
-# The packages of every architecture.
-packages: deps
-	JOBS=$(JOBS) bash scripts/build-package.sh
-	$(foreach a,$(CROSS_ARCHES),JOBS=$(JOBS) bash scripts/build-package.sh $(a) &&) true
+# The packages of every suite and architecture.
+packages:
+	$(foreach s,trixie bookworm,$(foreach a,$(if $(filter trixie,$(s)),amd64 arm64 armhf riscv64,amd64 arm64 armhf),\
+		JOBS=$(JOBS) bash scripts/build-package.sh $(s) $(a) &&)) true
 
-# lintian, then the packages installed with apt on fresh debootstrap roots of
-# each architecture, used, removed and purged; a second build of this
-# machine's packages in another folder must give the same .deb files.
-package-test: packages check-deps
-	JOBS=$(JOBS) bash tests/package/package_test.sh $(CROSS_ARCHES)
+# The packages built, linted by their suite's lintian, installed with apt on
+# fresh debootstrap roots of their suite and architecture, used, removed
+# and purged; a second build in another folder must give the same .deb
+# files. SUITE and ARCH narrow it down; without them, the pairs CI proves.
+package-test: check-deps
+	JOBS=$(JOBS) bash tests/package/package_test.sh $(if $(SUITE),--suite $(SUITE)) \
+		$(if $(ARCH),--arch $(ARCH))
 
 check: test robustness hardening valgrind asan static fuzz abi package-test cross
 
@@ -111,7 +118,7 @@ check: test robustness hardening valgrind asan static fuzz abi package-test cros
 cross:
 	$(foreach a,$(or $(ARCH),$(CROSS_ARCHES)),JOBS=$(JOBS) bash scripts/cross.sh $(a) &&) true
 
-arm64 armhf:
+arm64 armhf riscv64:
 	JOBS=$(JOBS) bash scripts/cross.sh $@
 
 install: build
