@@ -110,7 +110,7 @@ package-test: check-deps
 	JOBS=$(JOBS) bash tests/package/package_test.sh $(if $(SUITE),--suite $(SUITE)) \
 		$(if $(ARCH),--arch $(ARCH))
 
-check: test robustness hardening valgrind asan static fuzz abi package-test cross
+check: test robustness hardening valgrind asan static fuzz package-test abi cross
 
 # Cross builds in build-<arch>: the unit tests and the tool run under
 # qemu-user. `make cross` does every board architecture, `make cross

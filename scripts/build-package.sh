@@ -19,8 +19,9 @@
 # backports have it: 1.0.0~deb12u1 on bookworm, 1.0.0~deb13u1 on trixie, so
 # that the two builds tell themselves apart and a board upgraded from 12 to
 # 13 upgrades qorid too. The entry that says so is added to the copy's
-# changelog, dated as the entry before it, so that a build is the same
-# wherever it runs.
+# changelog, dated one second after the entry before it (a later date, as a
+# changelog wants, and a fixed one), so that a build is the same wherever
+# and whenever it runs.
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
@@ -56,7 +57,7 @@ tar -C "$SRC" --exclude-vcs --exclude='./build*' --exclude=./dist --exclude=./ou
   printf 'qorid (%s) %s; urgency=medium\n\n' "$version" "$SUITE"
   printf '  * Built for Debian %s (%s).\n\n' "$(suite_release "$SUITE")" "$SUITE"
   printf ' -- %s  %s\n\n' "$(dpkg-parsechangelog -l debian/changelog -S Maintainer)" \
-    "$(dpkg-parsechangelog -l debian/changelog -S Date)"
+    "$(LC_ALL=C date -u -R -d "@$(($(dpkg-parsechangelog -l debian/changelog -S Timestamp) + 1))")"
   cat debian/changelog
 } >"$src/debian/changelog"
 
