@@ -1,9 +1,9 @@
 # Front door: `make run` and `make test` set everything up on a fresh
-# Debian 12 machine (as root) and build in ./build. `make check` is the full
+# Debian 12 or 13 machine (as root) and build in ./build. `make check` is the full
 # gate that CI runs: the tests, then sanitizers, fault injection and hostile
 # inputs, hardening, valgrind, static analysis, a bounded fuzz, the ABI
-# check, the Debian packages and the cross builds. Every build folder comes
-# from a preset of CMakePresets.json.
+# check, the Debian packages of both suites and the cross builds. Every build
+# folder comes from a preset of CMakePresets.json.
 JOBS       ?= 2
 FUZZ_SECONDS ?= 30
 # What the full gate needs beyond the build and the quick tests.
