@@ -165,6 +165,11 @@ std::vector<std::string> QorIdentifier::getAliases() {
   return mAliases;
 }
 
+HardwareIdentity QorIdentifier::getIdentity() {
+  getHardwareNumber();
+  return HardwareIdentity{mHardwareName, mAliases, mHardwareNumber};
+}
+
 void QorIdentifier::logFullId(log4cpp::Priority::PriorityLevel level) {
   tryLog(mIdentityDetermined ? "Full identity: " : "Identity is unknown: ", level);
   tryLog("Real name: " + mHardwareName, level);

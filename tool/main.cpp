@@ -1,5 +1,6 @@
 #include "nolt/nolt.h"
 #include "qorid/qorid.h"
+#include "output.h"
 #include "tool.h"
 
 #include <iostream>

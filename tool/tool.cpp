@@ -3,16 +3,9 @@
 #include "json_output.h"
 #include "qorid/qorid.h"
 
-#include <fcntl.h>
 #include <getopt.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <iostream>
-#include <string>
-#include <vector>
+#include <ostream>
 
 namespace qorid {
 namespace {
@@ -76,135 +69,94 @@ ToolOptions parseOptions(int argc, char** argv) {
   return options;
 }
 
-int runTool(const ToolOptions& options, int argc, char** argv,
-            QorIdentifier& identifier, std::ostream& out) {
-  if (options.help) {
-    out << kHelp << std::flush;
-    return 0;
-  }
-  if (options.list || options.json) {
-    if (options.exec) {
-      out << "We cannot list and execute at the same time" << std::endl;
-      return -1;
-    }
-    if (options.json) {
-      // The identity the getters report, then the parameters as --list
-      // loads them (the first getter is where loading starts too).
-      const int number = identifier.getHardwareNumber();
-      const std::string name = identifier.getHardwareName();
-      const std::vector<std::string> aliases = identifier.getAliases();
-      identifier.parse_params();
-      writeIdentityJson(out, number, name, aliases, identifier.getParams());
-      out << std::endl;
-      return 0;
-    }
-    // Positional words select nothing: the whole list is printed.
-    identifier.loadParams();
-    identifier.listParams(out);
-    return 0;
-  }
-  if (options.exec) {
-    identifier.loadParams();
-    const int remaining = argc - options.firstArgument;
-    if (remaining < 1) {
-      out << "You need to specify execution parameters" << std::endl;
-      return 0;
-    }
-    out.flush();  // nothing may stay behind in a buffer that the exec drops
-    return identifier.execute(remaining, argv + options.firstArgument, options.script);
-  }
-  if (!options.verbose) {
-    out << identifier.getHardwareNumber() << std::endl;
-    return 0;
-  }
-  // The number is asked for (and printed) before the name.
-  out << identifier.getHardwareNumber() << " - ";
-  out << identifier.getHardwareName() << std::endl;
+namespace {
+
+// One run of the tool: what each mode works on.
+struct Run {
+  const ToolOptions& options;
+  int argc;
+  char** argv;
+  QorIdentifier& identifier;
+  std::ostream& out;
+};
+
+int printHelp(const Run& run) {
+  run.out << kHelp << std::flush;
   return 0;
 }
 
-bool claimStandardDescriptors() {
-  bool outputClosed = false;
-  for (int fd = 0; fd <= 2; ++fd) {
-    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) {
-      continue;
-    }
-    outputClosed = outputClosed || fd == STDOUT_FILENO;
-    // The lowest free descriptor is this one: those below are open by now.
-    // Without /dev/null (a bare chroot) any descriptor will do as long as
-    // it holds the place.
-    int standIn = ::open("/dev/null", O_RDWR | O_CLOEXEC);
-    if (standIn < 0) {
-      standIn = ::open("/", O_PATH | O_CLOEXEC);
-    }
-    if (standIn >= 0 && standIn != fd) {
-      ::close(standIn);
-    }
-  }
-  return outputClosed;
+// --list or --json with --exec or --script: nothing is loaded.
+int refuseListAndExec(const Run& run) {
+  run.out << "We cannot list and execute at the same time" << std::endl;
+  return -1;
 }
 
-// Collects what std::cout is given and writes it to descriptor 1 when the
-// stream is flushed or the buffer is full. After the first failure nothing
-// more is written: the stream goes bad and the failure is kept.
-class CheckedOutput::Buffer : public std::streambuf {
- public:
-  explicit Buffer(bool closed) : mError(closed ? EBADF : 0) {
-    setp(mData, mData + sizeof mData);
+// The identity from one determination (and one report), then the
+// parameters as --list loads them.
+int printJson(const Run& run) {
+  const HardwareIdentity identity = run.identifier.getIdentity();
+  run.identifier.parse_params();
+  writeIdentityJson(run.out, identity.number, identity.name, identity.aliases,
+                    run.identifier.getParams());
+  run.out << std::endl;
+  return 0;
+}
+
+// Positional words select nothing: the whole list is printed.
+int printList(const Run& run) {
+  run.identifier.loadParams();
+  run.identifier.listParams(run.out);
+  return 0;
+}
+
+int runCommand(const Run& run) {
+  run.identifier.loadParams();
+  const int remaining = run.argc - run.options.firstArgument;
+  if (remaining < 1) {
+    run.out << "You need to specify execution parameters" << std::endl;
+    return 0;
   }
-  [[nodiscard]] int error() const { return mError; }
+  run.out.flush();  // nothing may stay behind in a buffer that the exec drops
+  return run.identifier.execute(remaining, run.argv + run.options.firstArgument,
+                                run.options.script);
+}
 
- protected:
-  int overflow(int c) override {
-    if (!drain()) {
-      return traits_type::eof();
-    }
-    if (!traits_type::eq_int_type(c, traits_type::eof())) {
-      *pptr() = traits_type::to_char_type(c);
-      pbump(1);
-    }
-    return traits_type::not_eof(c);
+int printNumber(const Run& run) {
+  run.out << run.identifier.getHardwareNumber() << std::endl;
+  return 0;
+}
+
+// The number is asked for (and printed) before the name.
+int printNumberAndName(const Run& run) {
+  run.out << run.identifier.getHardwareNumber() << " - ";
+  run.out << run.identifier.getHardwareName() << std::endl;
+  return 0;
+}
+
+using Mode = int (*)(const Run&);
+
+// The one place where the options choose what the tool does.
+Mode modeOf(const ToolOptions& options) {
+  if (options.help) {
+    return printHelp;
   }
-  int sync() override { return drain() ? 0 : -1; }
-
- private:
-  bool drain() {
-    const char* next = pbase();
-    const char* const end = pptr();
-    setp(mData, mData + sizeof mData);
-    if (next == end) {
-      return true;
+  if (options.list || options.json) {
+    if (options.exec) {
+      return refuseListAndExec;
     }
-    while (mError == 0 && next < end) {
-      const ssize_t n = ::write(STDOUT_FILENO, next, static_cast<size_t>(end - next));
-      if (n > 0) {
-        next += n;
-      } else if (n == 0) {
-        mError = EIO;  // no progress and no reason: not to be tried for ever
-      } else if (errno != EINTR) {
-        mError = errno;
-      }
-    }
-    return mError == 0;
+    return options.json ? printJson : printList;
   }
-
-  char mData[4096];
-  int mError;
-};
-
-CheckedOutput::CheckedOutput(bool closed)
-    : mBuffer(std::make_unique<Buffer>(closed)), mPrevious(std::cout.rdbuf(mBuffer.get())) {}
-
-CheckedOutput::~CheckedOutput() { std::cout.rdbuf(mPrevious); }
-
-int CheckedOutput::finish(int status) {
-  std::cout.flush();
-  // A closed descriptor 1 is an error only once something was to be written.
-  if (!std::cout.bad()) {
-    return status;
+  if (options.exec) {
+    return runCommand;
   }
-  (void)std::fprintf(stderr, "qorid: write error: %s\n", std::strerror(mBuffer->error()));
-  return 1;
+  return options.verbose ? printNumberAndName : printNumber;
+}
+
+}  // namespace
+
+int runTool(const ToolOptions& options, int argc, char** argv, QorIdentifier& identifier,
+            std::ostream& out) {
+  return modeOf(options)(Run{options, argc, argv, identifier, out});
 }
 
 }  // namespace qorid

@@ -31,6 +31,11 @@ size_t count(Level level) {
                                            [level](const Entry& e) { return e.level == level; }));
 }
 
+size_t count(const std::string& text) {
+  return static_cast<size_t>(std::count_if(entries().begin(), entries().end(),
+                                           [&text](const Entry& e) { return e.text == text; }));
+}
+
 std::vector<std::string> texts() {
   std::vector<std::string> out;
   for (const Entry& e : entries()) {
@@ -39,9 +44,12 @@ std::vector<std::string> texts() {
   return out;
 }
 
-bool contains(const std::string& text) {
-  const std::vector<std::string> all = texts();
-  return std::find(all.begin(), all.end(), text) != all.end();
+bool contains(const std::string& text) { return count(text) > 0; }
+
+bool containsPrefix(const std::string& prefix) {
+  return std::any_of(entries().begin(), entries().end(), [&prefix](const Entry& e) {
+    return e.text.compare(0, prefix.size(), prefix) == 0;
+  });
 }
 
 namespace {

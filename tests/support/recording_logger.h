@@ -26,11 +26,14 @@ struct Entry {
 // order. It only grows: a long run clears it now and then.
 std::vector<Entry>& entries();
 void clear();
-// How many of the entries are of `level`.
+// How many of the entries are of `level`, or have exactly `text`.
 size_t count(Level level);
+size_t count(const std::string& text);
 // Only the texts, handy for order checks.
 std::vector<std::string> texts();
 bool contains(const std::string& text);
+// Whether an entry's text begins with `prefix`.
+bool containsPrefix(const std::string& prefix);
 
 }  // namespace testing_log
 

@@ -45,22 +45,6 @@ class QORID_EXPORT QorIdentifier {
   // cannot be opened. Does not determine the identity.
   explicit QorIdentifier(cNolt* logger);
 
-  // Logs `message` verbatim (never as a format) at `level`: FATAL/EMERG go
-  // to fatal(), ERROR to error(), WARN to warn(), INFO to info(), every other
-  // value to debug(). Does nothing without a logger.
-  void tryLog(std::string message, log4cpp::Priority::PriorityLevel level);
-  // The same at DEBUG.
-  void tryLog(std::string message);
-
-  // Appends the identities of /etc/known_qor_ids (or the built-in ones) to
-  // the table. Called once by the constructor.
-  void findKnownIdentities();
-  // Parses one line (without its line feed) of the known identities file:
-  // name:number[:alias...]. On true, name and number are set and the aliases
-  // appended; on false the line was rejected (and logged) and `identity` may
-  // be partly overwritten.
-  bool parseIdentityLine(HardwareIdentity& identity, std::string line);
-
   // Determines the identity from the device tree, the kernel release, the
   // machine type and /proc/cpuinfo, in that order. Returns false and leaves
   // the unknown identity (-1, "Unknown") when nothing matches. A call while
@@ -78,6 +62,10 @@ class QORID_EXPORT QorIdentifier {
   // from the device tree, is the PC, or is unknown in a new object (a failed
   // determination leaves the aliases of an earlier success).
   std::vector<std::string> getAliases();
+  // Name, aliases and number together, as the three getters give them, from
+  // one determination attempt (and one report) while the identity is
+  // unknown: what a caller that wants all three asks for.
+  HardwareIdentity getIdentity();
   // Logs the identity the object holds, every line at `level`.
   void logFullId(log4cpp::Priority::PriorityLevel level);
 
@@ -103,8 +91,27 @@ class QORID_EXPORT QorIdentifier {
   // Makes sure the identity has been determined, then appends the whole set
   // of system parameters. A second call appends them all again.
   void loadParams();
-  void parse_params();
 
+  // The members below are the steps of the ones above. They are public
+  // because libqorid.so.1 has always exported them, and so they stay; a
+  // caller has no need of them.
+  //
+  // Logs `message` verbatim (never as a format) at `level`: FATAL/EMERG go
+  // to fatal(), ERROR to error(), WARN to warn(), INFO to info(), every other
+  // value to debug(). Does nothing without a logger.
+  void tryLog(std::string message, log4cpp::Priority::PriorityLevel level);
+  // The same at DEBUG.
+  void tryLog(std::string message);
+  // Appends the identities of /etc/known_qor_ids (or the built-in ones) to
+  // the table. Called once by the constructor.
+  void findKnownIdentities();
+  // Parses one line (without its line feed) of the known identities file:
+  // name:number[:alias...]. On true, name and number are set and the aliases
+  // appended; on false the line was rejected (and logged) and `identity` may
+  // be partly overwritten.
+  bool parseIdentityLine(HardwareIdentity& identity, std::string line);
+  // loadParams() without its determination: appends the parameters.
+  void parse_params();
   // Appends QOR_WAN: the first IPv4 interface the kernel lists that is not
   // "lo". System-call failures are reported with perror.
   void search_wan();
@@ -125,7 +132,9 @@ class QORID_EXPORT QorIdentifier {
 // Walks a device-tree node and publishes each property file as a parameter
 // "QOR_" + upper-cased file name = first line of the file (NUL bytes kept).
 // The target travels to the nftw callback through a static member, so only
-// one walk may run in a process at a time.
+// one walk may run in a process at a time. Like the steps above, the class
+// is public because libqorid.so.1 has always exported it: loadParams() is
+// what callers use.
 class QORID_EXPORT QorDTParser {
  public:
   // Walks `dir` (links followed, at most ten descriptors) adding parameters
