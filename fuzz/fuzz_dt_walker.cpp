@@ -20,7 +20,6 @@
 // ("_" when nothing is left; "." and ".." get a "_" in front). At most 64
 // entries and 12 levels; an operation on a name already taken by something
 // of another kind is skipped.
-#include "field_access.h"
 #include "files.h"
 #include "fuzz_support.h"
 #include "nolt/nolt.h"
@@ -160,7 +159,7 @@ Walk walk(const std::string& node) {
   Walk w;
   w.result = QorDTParser::parse(&id, &dir[0]);
   FUZZ_CHECK(QorDTParser::mQOrId == &id);
-  for (const qor_param& param : QorIdentifierInspector::params(id)) {
+  for (const qor_param& param : id.getParams()) {
     w.params.emplace_back(param.name, param.value);
   }
   w.log = testing_log::entries();

@@ -19,3 +19,9 @@ void SystemTest::setUname(const std::string& release, const std::string& machine
 }
 
 void SystemTest::failUname() { qorid::sys::failUnameForTesting(); }
+
+std::vector<std::string> paramLines(const QorIdentifier& id) {
+  std::vector<std::string> lines;
+  for (const qor_param& p : id.getParams()) lines.push_back(p.name + "=" + p.value);
+  return lines;
+}

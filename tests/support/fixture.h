@@ -1,20 +1,20 @@
-// Test fixtures: a temporary system root for the library's fixed paths, a
-// chosen uname, and read access to an identifier's fields (the file
-// helpers themselves are in files.h).
+// Test fixtures: a temporary system root for the library's fixed paths and
+// a chosen uname (the file helpers themselves are in files.h).
 #ifndef QORID_TESTS_SUPPORT_FIXTURE_H_
 #define QORID_TESTS_SUPPORT_FIXTURE_H_
 
 #include "nolt/nolt.h"
 #include "qorid/qorid.h"
-#include "field_access.h"
 #include "files.h"
 #include "recording_logger.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
-using Inspect = QorIdentifierInspector;
+// "NAME=value" for every parameter of `id`, in order.
+std::vector<std::string> paramLines(const QorIdentifier& id);
 
 // Points the library's fixed paths at an empty temporary root and gives it
 // a uname of "5.10.0" on "armv7l" (no alias, not a PC). Clears the log.

@@ -9,7 +9,7 @@ namespace {
 class CollectionTest : public SystemTest {
  protected:
   static bool hasName(const QorIdentifier& id, const std::string& name) {
-    const auto& p = Inspect::params(id);
+    const auto& p = id.getParams();
     return std::any_of(p.begin(), p.end(), [&](const qor_param& q) { return q.name == name; });
   }
 };
@@ -19,7 +19,7 @@ TEST_F(CollectionTest, BoardParametersComeFirstThenTheNode) {
   putNode("description", "Zero board\0"s);
   QorIdentifier id(nullptr);
   id.loadParams();
-  const auto lines = Inspect::paramLines(id);
+  const auto lines = paramLines(id);
   ASSERT_EQ(4u, lines.size());
   EXPECT_EQ("QOR_ID=0", lines[0]);
   EXPECT_EQ("QOR_DESC=Zero board\0"s, lines[1]);
@@ -50,7 +50,7 @@ TEST_F(CollectionTest, PcWithTheNodeDoesNotSearchInterfaces) {
   QorIdentifier id(nullptr);
   id.loadParams();
   EXPECT_FALSE(hasName(id, "QOR_WAN"));
-  EXPECT_EQ(64, Inspect::number(id));
+  EXPECT_EQ(64, id.getHardwareNumber());
 }
 
 TEST_F(CollectionTest, SecondLoadAppendsEverythingAgain) {
@@ -58,11 +58,11 @@ TEST_F(CollectionTest, SecondLoadAppendsEverythingAgain) {
   putNode("serial", "S1");
   QorIdentifier id(nullptr);
   id.loadParams();
-  const auto once = Inspect::paramLines(id);
+  const auto once = paramLines(id);
   id.loadParams();
   auto twice = once;
   twice.insert(twice.end(), once.begin(), once.end());
-  EXPECT_EQ(twice, Inspect::paramLines(id));
+  EXPECT_EQ(twice, paramLines(id));
 }
 
 TEST_F(CollectionTest, LoadDeterminesFirstAndReportsOnce) {
@@ -93,7 +93,7 @@ TEST_F(CollectionTest, OverlongWanNameIsRefusedWithoutTouchingTheRequest) {
     ::testing::internal::CaptureStderr();
     id.add_wan_mac();
     EXPECT_EQ("ioctl(wan_mac): File name too long\n", ::testing::internal::GetCapturedStderr());
-    EXPECT_EQ(1u, Inspect::params(id).size());
+    EXPECT_EQ(1u, id.getParams().size());
   }
 }
 
@@ -105,7 +105,7 @@ TEST_F(CollectionTest, LoopbackHasAnAllZeroAddressAndFirstWanWins) {
   id.add_wan_mac();
   EXPECT_EQ((std::vector<std::string>{"QOR_WAN=lo\0"s, "QOR_WAN=qorid-none0",
                                       "QOR_WAN_ID=000000", "QOR_WAN_ID=000000"}),
-            Inspect::paramLines(id));
+            paramLines(id));
 }
 
 }  // namespace

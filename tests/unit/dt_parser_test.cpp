@@ -77,7 +77,7 @@ TEST_F(DtParserTest, EachFileGivesOneUpperCasedParameterWithItsFirstLine) {
       "QOR_COMPATIBLE=vendor,sub\0"s,
       "QOR_STATUS=okay\0"s,
   };
-  EXPECT_EQ(sorted(expected), sorted(Inspect::paramLines(id)));
+  EXPECT_EQ(sorted(expected), sorted(paramLines(id)));
   EXPECT_EQ(&id, QorDTParser::mQOrId);
 }
 
@@ -91,7 +91,7 @@ TEST_F(DtParserTest, WalkIsDepthFirstOneSubtreeAtATime) {
   QorIdentifier id(nullptr);
   EXPECT_EQ(0, walk(id, node()));
   std::string groups;
-  for (const qor_param& p : Inspect::params(id)) groups += p.name[4];
+  for (const qor_param& p : id.getParams()) groups += p.name[4];
   ASSERT_EQ(5u, groups.size());
   EXPECT_TRUE(groups == "AAABB" || groups == "BBAAA") << groups;
 }
@@ -100,21 +100,21 @@ TEST_F(DtParserTest, NodeWithOnlyItsNameGivesNothing) {
   prop("name", "n\0"s);
   QorIdentifier id(nullptr);
   EXPECT_EQ(0, walk(id, node()));
-  EXPECT_TRUE(Inspect::params(id).empty());
+  EXPECT_TRUE(id.getParams().empty());
 }
 
 TEST_F(DtParserTest, FileAsRootGivesItsOwnParameter) {
   prop("serial-number", "S123\n");
   QorIdentifier id(nullptr);
   EXPECT_EQ(0, walk(id, node() + "/serial-number"));
-  EXPECT_EQ((std::vector<std::string>{"QOR_SERIAL-NUMBER=S123"}), Inspect::paramLines(id));
+  EXPECT_EQ((std::vector<std::string>{"QOR_SERIAL-NUMBER=S123"}), paramLines(id));
 }
 
 TEST_F(DtParserTest, MissingRootFailsAndAddsNothing) {
   QorIdentifier id(nullptr);
   id.addParameter("QOR_BEFORE", "1");
   EXPECT_EQ(-1, walk(id, node() + "/absent"));
-  EXPECT_EQ((std::vector<std::string>{"QOR_BEFORE=1"}), Inspect::paramLines(id));
+  EXPECT_EQ((std::vector<std::string>{"QOR_BEFORE=1"}), paramLines(id));
 }
 
 TEST_F(DtParserTest, LinksAreFollowedDanglingOnesAndFifosGiveNoHang) {
@@ -125,7 +125,7 @@ TEST_F(DtParserTest, LinksAreFollowedDanglingOnesAndFifosGiveNoHang) {
   QorIdentifier id(nullptr);
   EXPECT_EQ(0, walk(id, node()));
   EXPECT_EQ(sorted({"QOR_ALIAS=linked", "QOR_PIPE=", "QOR_TARGET=linked"}),
-            sorted(Inspect::paramLines(id)));
+            sorted(paramLines(id)));
 }
 
 TEST_F(DtParserTest, FileThatCannotBeOpenedStillGivesAnEmptyValue) {
@@ -142,7 +142,7 @@ TEST_F(DtParserTest, FileThatCannotBeOpenedStillGivesAnEmptyValue) {
   QorIdentifier id(nullptr);
   EXPECT_EQ(0, walk(id, node()));
   ::close(fd);
-  EXPECT_EQ((std::vector<std::string>{"QOR_SOCK="}), Inspect::paramLines(id));
+  EXPECT_EQ((std::vector<std::string>{"QOR_SOCK="}), paramLines(id));
 }
 
 TEST_F(DtParserTest, EveryByteAllowedInAFileNameKeepsItsValue) {
@@ -158,7 +158,7 @@ TEST_F(DtParserTest, EveryByteAllowedInAFileNameKeepsItsValue) {
   }
   QorIdentifier id(nullptr);
   EXPECT_EQ(0, walk(id, node()));
-  EXPECT_EQ(sorted(expected), sorted(Inspect::paramLines(id)));
+  EXPECT_EQ(sorted(expected), sorted(paramLines(id)));
 }
 
 TEST_F(DtParserTest, ValuesUpTo1MiBAreReadWholeLongerOnesCutAndLogged) {
@@ -173,7 +173,7 @@ TEST_F(DtParserTest, ValuesUpTo1MiBAreReadWholeLongerOnesCutAndLogged) {
   EXPECT_EQ(0, walk(id, node()));
   EXPECT_EQ(sorted({"QOR_BIG=" + big, "QOR_SPLIT=" + std::string(4095, 'a'),
                     "QOR_WHOLE=" + mib, "QOR_OVER=" + mib}),
-            sorted(Inspect::paramLines(id)));
+            sorted(paramLines(id)));
   EXPECT_EQ((std::vector<testing_log::Entry>{
                 {testing_log::Level::kWarn, qorid::cutNotice(node() + "/over")}}),
             testing_log::entries());

@@ -1,0 +1,105 @@
+// The bounded reader of the system's files, and the seam that names them.
+#include "files.h"
+#include "system.h"
+#include "text_file.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <optional>
+#include <string>
+#include <vector>
+
+using namespace std::string_literals;
+
+namespace {
+
+std::optional<int> intOf(const std::string& path) {
+  qorid::TextFile file(path);
+  int value = -99;
+  return file.readInt(value) ? std::optional<int>(value) : std::nullopt;
+}
+
+// A boardid is read as `stream >> int` reads it; none when only white space.
+TEST(TextFile, ReadIntAsFormattedExtractionDoes) {
+  const testing_fs::TempDir dir;
+  const std::string path = dir.path() + "/boardid";
+  const std::pair<std::string, std::optional<int>> cases[] = {
+      {"  42\n", 42}, {"-5", -5}, {"abc", 0}, {"", std::nullopt}, {" \n\t", std::nullopt},
+      {"7\0garbage"s, 7}, {"99999999999999999999", INT_MAX},
+      {"+7", 7}, {"-", 0}, {"+", 0}, {"- 5", 0}, {"--5", 0}, {"\v\f\r8", 8},
+      {"-2147483648", INT_MIN}, {"-2147483649", INT_MIN}, {"2147483648", INT_MAX},
+      // Runs longer than one read: white space, leading zeros, digits.
+      {std::string(100000, ' ') + "12", 12}, {std::string(100000, '\n'), std::nullopt},
+      {std::string(9000, '0') + "34x", 34}, {"-" + std::string(9000, '9'), INT_MIN},
+  };
+  for (const auto& [content, number] : cases) {
+    testing_fs::writeFile(path, content);
+    EXPECT_EQ(number, intOf(path)) << content.substr(0, 40);
+  }
+}
+
+// Lines as std::getline gives them, up to the limit: a line the limit cuts
+// ends there, and cut() says so; a file of exactly the limit is whole.
+TEST(TextFile, ReadLineUpToTheLimit) {
+  const testing_fs::TempDir dir;
+  const std::string path = dir.path() + "/file";
+  struct Case {
+    std::string content;
+    size_t limit;
+    std::vector<std::string> lines;
+    bool cut;
+  };
+  const Case cases[] = {
+      {"a\nb", 100, {"a", "b"}, false},
+      {"a\n\nb\n", 100, {"a", "", "b"}, false},
+      {"x\0y\n"s, 100, {"x\0y"s}, false},
+      {std::string(5000, 'l') + "\nz", 100000, {std::string(5000, 'l'), "z"}, false},
+      {"abcd", 4, {"abcd"}, false},
+      {"abcde", 4, {"abcd"}, true},
+      {"ab\ncd\nef", 6, {"ab", "cd"}, true},
+      {"ab\ncd\n", 6, {"ab", "cd"}, false},
+  };
+  for (const Case& c : cases) {
+    testing_fs::writeFile(path, c.content);
+    qorid::TextFile file(path, c.limit);
+    std::vector<std::string> lines;
+    for (std::string line; file.readLine(line);) lines.push_back(line);
+    EXPECT_EQ(c.lines, lines) << c.content.substr(0, 40);
+    EXPECT_EQ(c.cut, file.cut()) << c.content.substr(0, 40);
+  }
+}
+
+TEST(TextFile, DirectoriesAndMissingFilesDoNotOpenFifosReadEmpty) {
+  const testing_fs::TempDir dir;
+  testing_fs::makeFifo(dir.path() + "/fifo");
+  EXPECT_FALSE(qorid::TextFile(dir.path()).isOpen());
+  EXPECT_FALSE(qorid::TextFile(dir.path() + "/none").isOpen());
+  qorid::TextFile fifo(dir.path() + "/fifo");
+  std::string line;
+  EXPECT_TRUE(fifo.isOpen());
+  EXPECT_FALSE(fifo.readLine(line));  // no writer: nothing, at once
+  EXPECT_EQ("Read only the first 1048576 bytes of /x, the rest is ignored",
+            qorid::cutNotice("/x"));
+}
+
+// The seam: a root before every fixed path, a chosen uname or its failure.
+TEST(System, FixedPathsFollowTheRootAndUnameTheTest) {
+  namespace sys = qorid::sys;
+  sys::setRootForTesting("/r");
+  EXPECT_EQ("/r/etc/known_qor_ids", sys::knownIdsPath());
+  EXPECT_EQ("/r/proc/device-tree/morvane/description", sys::descriptionPath());
+  EXPECT_EQ("/r/proc/cpuinfo", sys::cpuinfoPath());
+  struct utsname uts {};
+  sys::setUnameForTesting(std::string(100, 'r'), "armv7l");
+  ASSERT_EQ(0, sys::unameInfo(&uts));
+  EXPECT_EQ(std::string(sizeof uts.release - 1, 'r'), uts.release);  // cut to fit
+  EXPECT_STREQ("armv7l", uts.machine);
+  sys::failUnameForTesting();
+  EXPECT_GT(0, sys::unameInfo(&uts));
+  sys::resetForTesting();
+  EXPECT_EQ("/proc/device-tree/morvane/boardid", sys::boardIdPath());
+  EXPECT_EQ(0, sys::unameInfo(&uts));
+}
+
+}  // namespace
