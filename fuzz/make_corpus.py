@@ -1,17 +1,20 @@
 #!/usr/bin/env python3
-"""Writes the seed inputs under fuzz/corpus/, one directory per target.
+"""Writes the seed inputs into a folder, one directory per target:
+
+    make_corpus.py DIR
 
 The seeds are realistic shapes of what qorid reads (known-identities lines,
 cpuinfo of ARM and x86 machines, device-tree nodes, command lines), encoded
 the way each target decodes its input (see the comment at the top of each
-fuzz_*.cpp). Run it from anywhere; it rewrites the corpus directories.
+fuzz_*.cpp). fuzz/run.sh writes them anew before every run: they are made,
+not kept. DIR is emptied first.
 """
 import os
 import shutil
 import struct
+import sys
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-CORPUS = os.path.join(HERE, "corpus")
+CORPUS = None
 
 
 def write(target, name, data):
@@ -310,6 +313,10 @@ def option_lines():
 
 
 def main():
+    global CORPUS
+    if len(sys.argv) != 2:
+        sys.exit("usage: make_corpus.py DIR")
+    CORPUS = sys.argv[1]
     shutil.rmtree(CORPUS, ignore_errors=True)
     identity_lines()
     determinations()

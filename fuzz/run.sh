@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds the fuzz targets and runs each: first over its seed corpus (and any
-# saved regressions), then fuzzing for SECONDS seconds from a copy of the
-# seeds, so the tree is never written to. Prints one summary line per target
-# and exits non-zero when any target crashes, times out or fails its checks.
+# Builds the fuzz targets, writes their seeds (make_corpus.py) and runs each:
+# first over its seeds (and any saved regressions), then fuzzing for SECONDS
+# seconds from a copy of the seeds, so the tree is never written to. Prints
+# one summary line per target and exits non-zero when any target crashes,
+# times out or fails its checks.
 #
 # usage: fuzz/run.sh SECONDS      (the "fuzz" preset's build, in build-fuzz)
 #
@@ -39,13 +40,16 @@ fi
 work=$(mktemp -d "$scratch/qorid-fuzz-run-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/tmp" "$build/fuzz-artifacts" "$build/fuzz-logs"
+# The seeds are made by make_corpus.py, not kept in the tree.
+python3 "$fuzz_dir/make_corpus.py" "$build/fuzz-seeds" ||
+  { echo "fuzz: make_corpus.py failed" >&2; exit 1; }
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1}
 
 failed=0
 summary=()
 for t in "${targets[@]}"; do
   bin=$build/fuzz/$t
-  seeds=$fuzz_dir/corpus/$t
+  seeds=$build/fuzz-seeds/$t
   log=$build/fuzz-logs/$t.log
   artifacts=$build/fuzz-artifacts/$t
   mkdir -p "$artifacts"
