@@ -6,6 +6,9 @@
 # folder comes from a preset of CMakePresets.json.
 JOBS       ?= 2
 FUZZ_SECONDS ?= 30
+# The presets fix no parallelism: cmake --build and ctest take it from here.
+export CMAKE_BUILD_PARALLEL_LEVEL := $(JOBS)
+export CTEST_PARALLEL_LEVEL := $(JOBS)
 # What the full gate needs beyond the build and the quick tests.
 CHECK_DEPS := strace valgrind clang libclang-rt-14-dev clang-tidy cppcheck binutils \
 	dpkg-dev debhelper file lintian debootstrap qemu-user-static abigail-tools
@@ -65,10 +68,10 @@ asan: check-deps
 	ctest --preset asan
 
 hardening: build
-	bash scripts/check-hardening.sh $(BUILD_DIR)
+	ctest --preset hardening
 
 valgrind: build check-deps
-	bash scripts/valgrind-check.sh $(BUILD_DIR)
+	ctest --preset valgrind
 
 static: check-deps
 	bash scripts/static-checks.sh

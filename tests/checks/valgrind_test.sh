@@ -2,6 +2,8 @@
 # Runs the built qorid under valgrind's memcheck: no memory error and no
 # definite leak in a plain run, a listing, and an exec.
 set -uo pipefail
+command -v valgrind >/dev/null ||
+  { echo "FAIL: valgrind is not installed (Debian package valgrind)" >&2; exit 1; }
 qorid=${1:-build}/tool/qorid
 log=$(mktemp "${TMPDIR:-/tmp}/qorid-valgrind-XXXXXX")
 trap 'rm -f "$log"' EXIT
