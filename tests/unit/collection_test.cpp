@@ -71,8 +71,7 @@ TEST_F(CollectionTest, LoadDeterminesFirstAndReportsOnce) {
   testing_log::clear();
   id.loadParams();
   EXPECT_EQ("Attempting to find alias by DT", testing_log::texts().at(0));
-  const std::vector<std::string> texts = testing_log::texts();
-  EXPECT_EQ(1, std::count(texts.begin(), texts.end(), "Full identity: "));
+  EXPECT_EQ(1u, testing_log::count("Full identity: "));
 }
 
 TEST_F(CollectionTest, WanNamedByTheNodeThatDoesNotExistAddsNoId) {
