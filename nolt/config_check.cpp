@@ -155,7 +155,7 @@ std::vector<std::string> appenderNamesOf(const Values& values) {
   return names;
 }
 
-// log4cpp takes an appender's type from the last dot-separated part of the
+// log4cpp takes an appender's type from what follows the last dot in the
 // value of "appender.NAME" ("org.apache.log4j.FileAppender" is a
 // FileAppender).
 std::string typeOf(const Values& values, const std::string& appender) {
@@ -217,11 +217,8 @@ std::string asLog4cppReadsIt(const std::string& raw) {
   std::string line;
   for (std::string::size_type at = 0; at < raw.size(); at += kPiece) {
     const std::string::size_type piece = std::min(kPiece, raw.size() - at);
-    const void* nul = std::memchr(raw.data() + at, '\0', piece);
-    line.append(raw, at,
-                nul != nullptr ? static_cast<std::string::size_type>(
-                                     static_cast<const char*>(nul) - (raw.data() + at))
-                               : piece);
+    // A NUL past the piece, or none (npos), leaves the piece whole.
+    line.append(raw, at, std::min(piece, raw.find('\0', at) - at));
   }
   return line;
 }

@@ -50,7 +50,8 @@ struct ConfigVerdict {
 //     the value of an earlier key NAME, else nothing; "${${}" is "${"
 //     itself;
 //   - the first value of a key counts;
-//   - an appender's type is the last dot-separated part of its value.
+//   - an appender's type is its value after the last dot (all of it
+//     without one).
 // The limits: a line of at most 4096 bytes, and a value of at most as many
 // once substituted; at most 32 levels in the category name of a
 // "category." or "additivity." key; widths of at most 1024 in a
