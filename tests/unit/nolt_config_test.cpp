@@ -111,7 +111,9 @@ TEST(NoltConfigTest, AnAcceptedTextNamesItsAppendersAndTheirFiles) {
   EXPECT_EQ("", verdict.problem);
   EXPECT_EQ((std::vector<std::string>{"c", "d", "f", "r"}), verdict.appenders);
   std::vector<std::string> files;
-  for (const nolt::AppenderFile& file : verdict.files) files.push_back(file.appender + " " + file.path);
+  for (const nolt::AppenderFile& file : verdict.files) {
+    files.push_back(file.appender + " " + file.path);
+  }
   EXPECT_EQ((std::vector<std::string>{"d /var/log/d.log", "f /tmp/4095.log", "r foobar"}), files);
 }
 

@@ -71,10 +71,12 @@ TEST(NoltTest, ACategoryTooDeepForLog4cppLogsNothing) {
   EXPECT_EQ(deepest + " ERROR: kept\n", ::testing::internal::GetCapturedStderr());
 }
 
-// DEBUG and above to `file`, one message a line.
-std::string debugTo(const std::string& file) {
-  return "log4cpp.rootCategory=DEBUG, file\nlog4cpp.appender.file=FileAppender\n"
-         "log4cpp.appender.file.fileName=" + file + "\nlog4cpp.appender.file.layout=PatternLayout\n"
+// DEBUG and above to `file` through an appender "file" of `type`, one
+// message a line; five lines.
+std::string debugTo(const std::string& file, const std::string& type = "FileAppender") {
+  return "log4cpp.rootCategory=DEBUG, file\nlog4cpp.appender.file=" + type +
+         "\nlog4cpp.appender.file.fileName=" + file +
+         "\nlog4cpp.appender.file.layout=PatternLayout\n"
          "log4cpp.appender.file.layout.ConversionPattern=%m%n\n";
 }
 
@@ -178,12 +180,12 @@ TEST(NoltTest, ALogFileThatIsAFifoNothingReadsIsRefusedAfterTheText) {
     bool reader;
     const char* reason;  // empty: accepted
   } rows[] = {
-      {"", false, "appender f: DIR/f.log is a FIFO that nothing reads: opening it would wait"},
+      {"", false, "appender file: DIR/f.log is a FIFO that nothing reads: opening it would wait"},
       {"", true, ""},
-      {"log4cpp.appender.f.maxBackupIndex=101\n", false,
-       "appender f: maxBackupIndex 101 is not from 0 to 100"},
-      {"log4cpp.appender.f.layout.ConversionPattern=%.2000m\n", false,
-       "line 5: a width over 1024 in the pattern"},
+      {"log4cpp.appender.file.maxBackupIndex=101\n", false,
+       "appender file: maxBackupIndex 101 is not from 0 to 100"},
+      {"log4cpp.appender.file.layout.ConversionPattern=%.2000m\n", false,
+       "line 6: a width over 1024 in the pattern"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.settings);
@@ -191,18 +193,18 @@ TEST(NoltTest, ALogFileThatIsAFifoNothingReadsIsRefusedAfterTheText) {
     const std::string conf = dir.path() + "/qorid.conf";
     const std::string fifo = dir.path() + "/f.log";
     testing_fs::makeFifo(fifo);
-    testing_fs::writeFile(conf, "log4cpp.rootCategory=DEBUG, f\nlog4cpp.appender.f=RollingFileAppender\n"
-                                "log4cpp.appender.f.fileName=" + fifo +
-                                    "\nlog4cpp.appender.f.layout=PatternLayout\n" + row.settings);
+    testing_fs::writeFile(conf, debugTo(fifo, "RollingFileAppender") + row.settings);
     const int reader = row.reader ? ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC) : -1;
-    std::string reason = row.reason;
-    if (const auto at = reason.find("DIR"); at != std::string::npos) {
-      reason.replace(at, 3, dir.path());
+    std::string said = row.reason;
+    if (const auto at = said.find("DIR"); at != std::string::npos) {
+      said.replace(at, 3, dir.path());
+    }
+    if (!said.empty()) {
+      said = "nolt: ignoring logging configuration " + conf + ": " + said + "\n";
     }
     ::testing::internal::CaptureStderr();
     cNolt::init(conf.c_str());
-    EXPECT_EQ(reason.empty() ? "" : "nolt: ignoring logging configuration " + conf + ": " + reason + "\n",
-              ::testing::internal::GetCapturedStderr());
+    EXPECT_EQ(said, ::testing::internal::GetCapturedStderr());
     cNolt::init(nullptr);
     if (reader >= 0) {
       ::close(reader);
