@@ -1,5 +1,6 @@
-// Seams for nolt's own tests. They live in nolt.cpp but are not exported
-// from libnolt.so.0 (it shows cNolt only): the tests link nolt's objects.
+// Seams for nolt's own tests. They live in nolt's objects (config_file.cpp,
+// nolt.cpp) but are not exported from libnolt.so.0 (it shows cNolt only):
+// the tests link those objects. Not thread-safe.
 #ifndef NOLT_NOLT_TESTING_H_
 #define NOLT_NOLT_TESTING_H_
 

@@ -10,6 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -68,10 +71,12 @@ TEST(NoltTest, ACategoryTooDeepForLog4cppLogsNothing) {
   EXPECT_EQ(deepest + " ERROR: kept\n", ::testing::internal::GetCapturedStderr());
 }
 
-// DEBUG and above to `file`, one message a line.
-std::string debugTo(const std::string& file) {
-  return "log4cpp.rootCategory=DEBUG, file\nlog4cpp.appender.file=FileAppender\n"
-         "log4cpp.appender.file.fileName=" + file + "\nlog4cpp.appender.file.layout=PatternLayout\n"
+// DEBUG and above to `file` through an appender "file" of `type`, one
+// message a line; five lines.
+std::string debugTo(const std::string& file, const std::string& type = "FileAppender") {
+  return "log4cpp.rootCategory=DEBUG, file\nlog4cpp.appender.file=" + type +
+         "\nlog4cpp.appender.file.fileName=" + file +
+         "\nlog4cpp.appender.file.layout=PatternLayout\n"
          "log4cpp.appender.file.layout.ConversionPattern=%m%n\n";
 }
 
@@ -167,41 +172,43 @@ TEST(NoltTest, WithoutProcAMissingTmpdirGivesWayToTmp) {
   EXPECT_NE(std::string::npos, testing_fs::readFile(dir.path() + "/a.log").find("kept"));
 }
 
-TEST(NoltTest, RollingSettingsAreJudgedAsLog4cppReadsThem) {
+// The text is judged first (nolt_config_test.cpp), then the log files it
+// names: a FIFO that nothing reads, which log4cpp's open would wait on.
+TEST(NoltTest, ALogFileThatIsAFifoNothingReadsIsRefusedAfterTheText) {
   const struct {
-    const char* type;
     const char* settings;
+    bool reader;
     const char* reason;  // empty: accepted
   } rows[] = {
-      {"org.apache.log4j.RollingFileAppender", "appender.r.maxBackupIndex= -0012x\n",
-       "maxBackupIndex -12 is not from 0 to 100"},
-      {"RollingFileAppender", "log4cpp.size=100\nlog4j.appender.r.maxFileSize=${size}\n",
-       "maxFileSize 100 is below 4096 bytes"},
-      {"RollingFileAppender", "appender.r.maxFileSize=${${}5000\n",
-       "maxFileSize 0 is below 4096 bytes"},
-      {"RollingFileAppender", "appender.r.maxFileSize=2147483648\n",
-       "maxFileSize 2147483648 is above 2147483647 bytes"},
-      {"RollingFileAppender", "appender.r.maxFileSize=+2147483647x\nappender.r.maxBackupIndex=0\n",
-       ""},
-      {"RollingFileAppender", "appender.r.maxFileSize=4096\nappender.r.maxFileSize=0\n", ""},
-      {"DailyRollingFileAppender", "appender.r.maxFileSize=0\n", ""},
+      {"", false, "appender file: DIR/f.log is a FIFO that nothing reads: opening it would wait"},
+      {"", true, ""},
+      {"log4cpp.appender.file.maxBackupIndex=101\n", false,
+       "appender file: maxBackupIndex 101 is not from 0 to 100"},
+      {"log4cpp.appender.file.layout.ConversionPattern=%.2000m\n", false,
+       "line 6: a width over 1024 in the pattern"},
   };
   for (const auto& row : rows) {
-    SCOPED_TRACE(std::string(row.type) + "\n" + row.settings);
+    SCOPED_TRACE(row.settings);
     const testing_fs::TempDir dir;
     const std::string conf = dir.path() + "/qorid.conf";
-    testing_fs::writeFile(conf, std::string("log4cpp.rootCategory=DEBUG, r\nlog4cpp.appender.r=") +
-                                    row.type + "\nlog4cpp.appender.r.fileName=" + dir.path() +
-                                    "/r.log\nlog4cpp.appender.r.layout=BasicLayout\n" +
-                                    row.settings);
-    const std::string reason = row.reason;
+    const std::string fifo = dir.path() + "/f.log";
+    testing_fs::makeFifo(fifo);
+    testing_fs::writeFile(conf, debugTo(fifo, "RollingFileAppender") + row.settings);
+    const int reader = row.reader ? ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC) : -1;
+    std::string said = row.reason;
+    if (const auto at = said.find("DIR"); at != std::string::npos) {
+      said.replace(at, 3, dir.path());
+    }
+    if (!said.empty()) {
+      said = "nolt: ignoring logging configuration " + conf + ": " + said + "\n";
+    }
     ::testing::internal::CaptureStderr();
     cNolt::init(conf.c_str());
-    EXPECT_EQ(reason.empty() ? ""
-                             : "nolt: ignoring logging configuration " + conf + ": appender r: " +
-                                   reason + "\n",
-              ::testing::internal::GetCapturedStderr());
+    EXPECT_EQ(said, ::testing::internal::GetCapturedStderr());
     cNolt::init(nullptr);
+    if (reader >= 0) {
+      ::close(reader);
+    }
   }
 }
 

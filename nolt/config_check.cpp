@@ -1,0 +1,291 @@
+#include "config_check.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace nolt {
+
+namespace {
+
+// The limits of a configuration, as nolt.h states them.
+constexpr size_t kMaxLineLength = 4096;
+constexpr size_t kMaxCategoryLevels = 32;
+constexpr long kMaxPatternWidth = 1024;
+constexpr long long kMaxBackupIndex = 100;
+constexpr long long kMinRollingFileSize = 4096;
+constexpr long long kMaxRollingFileSize = INT_MAX;
+
+using Values = std::map<std::string, std::string>;
+
+std::string trimmed(const std::string& text) {
+  const char* const blanks = " \t\r\n";
+  const std::string::size_type first = text.find_first_not_of(blanks);
+  if (first == std::string::npos) {
+    return {};
+  }
+  return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
+bool startsWith(const std::string& text, const char* prefix) {
+  return text.compare(0, std::strlen(prefix), prefix) == 0;
+}
+
+// A value with its ${NAME} variables substituted as log4cpp substitutes
+// them (the environment first, then the properties before it), for the
+// checks to see what log4cpp will use. False when it grows past the limit:
+// variables that name each other would double it line after line.
+bool substituted(const std::string& value, const Values& earlier, EnvironmentLookup lookup,
+                 std::string& result) {
+  result.clear();
+  std::string::size_type left = 0;
+  for (;;) {
+    const std::string::size_type open = value.find("${", left);
+    if (open == std::string::npos) {
+      result.append(value, left);
+      break;
+    }
+    result.append(value, left, open - left);
+    const std::string::size_type close = value.find('}', open + 2);
+    if (close == std::string::npos) {
+      result.append(value, open);
+      break;
+    }
+    const std::string name = value.substr(open + 2, close - open - 2);
+    if (name == "${") {
+      result += name;  // log4cpp's way of writing "${" itself
+    } else if (const char* environment = lookup(name.c_str())) {
+      result += environment;
+    } else if (const auto known = earlier.find(name); known != earlier.end()) {
+      result += known->second;
+    }
+    left = close + 1;
+    if (result.size() > kMaxLineLength) {
+      return false;
+    }
+  }
+  return result.size() <= kMaxLineLength;
+}
+
+// The widths of a ConversionPattern: "%-20m" pads to 20, "%.30m" cuts at
+// 30. log4cpp builds the padding for every line logged, so a width near
+// INT_MAX asks for gigabytes (or throws) on each one.
+bool widthsFit(const std::string& pattern) {
+  const std::string::size_type size = pattern.size();
+  for (std::string::size_type i = 0; i < size; ++i) {
+    if (pattern[i] != '%') {
+      continue;
+    }
+    if (++i < size && pattern[i] == '%') {
+      continue;  // a percent sign
+    }
+    if (i < size && pattern[i] == '-') {
+      ++i;
+    }
+    for (bool afterDot = false;; afterDot = true) {
+      long width = 0;
+      while (i < size && pattern[i] >= '0' && pattern[i] <= '9') {
+        width = std::min(width * 10 + (pattern[i] - '0'), kMaxPatternWidth + 1);
+        ++i;
+      }
+      if (width > kMaxPatternWidth) {
+        return false;
+      }
+      if (afterDot || i >= size || pattern[i] != '.') {
+        break;
+      }
+      ++i;
+    }
+  }
+  return true;
+}
+
+// A number that log4cpp reads with atoi: blanks, a sign, digits, and 0 when
+// there are none. atoi squeezes a larger number into an int ("4294967396"
+// becomes 100), so the number is judged whole: `value` is exact within
+// +-2^40, which no limit comes near, and `shown` is the whole number, sign
+// and digits without leading zeros, for the reason given.
+struct Setting {
+  long long value = 0;
+  std::string shown;
+};
+
+Setting settingOf(const std::string& text) {
+  constexpr long long kBeyondAnyLimit = 1LL << 40;
+  std::string::size_type i = std::min(text.find_first_not_of(" \t\n\v\f\r"), text.size());
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  Setting setting;
+  std::string digits;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    if (!digits.empty() || text[i] != '0') {
+      digits += text[i];
+    }
+    setting.value = std::min(setting.value * 10 + (text[i] - '0'), kBeyondAnyLimit);
+  }
+  if (digits.empty()) {
+    setting.shown = "0";
+  } else {
+    setting.shown = (negative ? "-" : "") + digits;
+  }
+  if (negative) {
+    setting.value = -setting.value;
+  }
+  return setting;
+}
+
+// The appenders that log4cpp makes: one for each key "appender.NAME" where
+// NAME has no dot.
+std::vector<std::string> appenderNamesOf(const Values& values) {
+  const std::string prefix = "appender.";
+  std::vector<std::string> names;
+  for (auto it = values.lower_bound(prefix);
+       it != values.end() && startsWith(it->first, prefix.c_str()); ++it) {
+    if (it->first.find('.', prefix.size()) == std::string::npos) {
+      names.push_back(it->first.substr(prefix.size()));
+    }
+  }
+  return names;
+}
+
+// log4cpp takes an appender's type from what follows the last dot in the
+// value of "appender.NAME" ("org.apache.log4j.FileAppender" is a
+// FileAppender).
+std::string typeOf(const Values& values, const std::string& appender) {
+  const std::string& type = values.at("appender." + appender);
+  const std::string::size_type dot = type.find_last_of('.');
+  return dot == std::string::npos ? type : type.substr(dot + 1);
+}
+
+// A rolling appender renames its backups one by one whenever the file has
+// grown to maxFileSize: an index near UINT_MAX (-1 becomes that) and a tiny
+// size make every logged line take hours.
+std::string rollingProblemOf(const Values& values, const std::vector<std::string>& appenders) {
+  for (const std::string& name : appenders) {
+    if (typeOf(values, name) != "RollingFileAppender") {
+      continue;
+    }
+    const std::string key = "appender." + name;
+    const std::string at = "appender " + name + ": ";
+    if (const auto index = values.find(key + ".maxBackupIndex"); index != values.end()) {
+      const Setting setting = settingOf(index->second);
+      if (setting.value < 0 || setting.value > kMaxBackupIndex) {
+        return at + "maxBackupIndex " + setting.shown + " is not from 0 to " +
+               std::to_string(kMaxBackupIndex);
+      }
+    }
+    if (const auto size = values.find(key + ".maxFileSize"); size != values.end()) {
+      const Setting setting = settingOf(size->second);
+      if (setting.value < kMinRollingFileSize) {
+        return at + "maxFileSize " + setting.shown + " is below " +
+               std::to_string(kMinRollingFileSize) + " bytes";
+      }
+      if (setting.value > kMaxRollingFileSize) {
+        return at + "maxFileSize " + setting.shown + " is above " +
+               std::to_string(kMaxRollingFileSize) + " bytes";
+      }
+    }
+  }
+  return {};
+}
+
+std::vector<AppenderFile> filesOf(const Values& values, const std::vector<std::string>& appenders) {
+  std::vector<AppenderFile> files;
+  for (const std::string& name : appenders) {
+    const std::string type = typeOf(values, name);
+    if (type == "FileAppender" || type == "RollingFileAppender" ||
+        type == "DailyRollingFileAppender") {
+      const auto file = values.find("appender." + name + ".fileName");
+      files.push_back({name, file != values.end() ? file->second : "foobar"});
+    }
+  }
+  return files;
+}
+
+// A line as log4cpp's reader puts it together: it takes up to 255 bytes
+// at a time into a C string, so each piece ends at its first NUL. Bytes after
+// a NUL in a piece are never seen; the next piece is.
+std::string asLog4cppReadsIt(const std::string& raw) {
+  constexpr std::string::size_type kPiece = 255;
+  std::string line;
+  for (std::string::size_type at = 0; at < raw.size(); at += kPiece) {
+    const std::string::size_type piece = std::min(kPiece, raw.size() - at);
+    // A NUL past the piece, or none (npos), leaves the piece whole.
+    line.append(raw, at, std::min(piece, raw.find('\0', at) - at));
+  }
+  return line;
+}
+
+// Why line `number`, `raw` as the file has it, stops the text; empty when
+// it does not. A line with a key and a value adds them to `values`.
+std::string lineProblemOf(const std::string& raw, size_t number, Values& values,
+                          EnvironmentLookup lookup) {
+  const std::string at = "line " + std::to_string(number);
+  if (raw.size() > kMaxLineLength) {
+    return at + " is longer than " + std::to_string(kMaxLineLength) + " bytes";
+  }
+  std::string line = asLog4cppReadsIt(raw);
+  line.erase(std::min(line.find('#'), line.size()));
+  const std::string::size_type equals = line.find('=');
+  if (equals == std::string::npos) {
+    return {};
+  }
+  std::string key = trimmed(line.substr(0, equals));
+  if (startsWith(key, "log4cpp.") || startsWith(key, "log4j.")) {
+    key.erase(0, key.find('.') + 1);
+  }
+  std::string value;
+  if (!substituted(trimmed(line.substr(equals + 1)), values, lookup, value)) {
+    return at + ": the value is longer than " + std::to_string(kMaxLineLength) +
+           " bytes with its variables substituted";
+  }
+  for (const char* prefix : {"category.", "additivity."}) {
+    if (startsWith(key, prefix) && !categoryLevelsFit(key.substr(std::strlen(prefix)))) {
+      return at + ": a category name of more than " + std::to_string(kMaxCategoryLevels) +
+             " levels";
+    }
+  }
+  const std::string pattern = "ConversionPattern";
+  if (key.size() >= pattern.size() &&
+      key.compare(key.size() - pattern.size(), pattern.size(), pattern) == 0 &&
+      !widthsFit(value)) {
+    return at + ": a width over " + std::to_string(kMaxPatternWidth) + " in the pattern";
+  }
+  values.emplace(key, value);  // the first value of a key counts, as in log4cpp
+  return {};
+}
+
+}  // namespace
+
+bool categoryLevelsFit(const std::string& name) {
+  return static_cast<size_t>(std::count(name.begin(), name.end(), '.')) < kMaxCategoryLevels;
+}
+
+ConfigVerdict checkConfiguration(const std::string& text, EnvironmentLookup lookup) {
+  Values values;
+  size_t number = 0;
+  for (std::string::size_type start = 0; start < text.size();) {
+    const std::string::size_type end = std::min(text.find('\n', start), text.size());
+    std::string problem = lineProblemOf(text.substr(start, end - start), ++number, values, lookup);
+    if (!problem.empty()) {
+      return {std::move(problem), {}, {}};
+    }
+    start = end + 1;
+  }
+  std::vector<std::string> appenders = appenderNamesOf(values);
+  std::string problem = rollingProblemOf(values, appenders);
+  if (!problem.empty()) {
+    return {std::move(problem), {}, {}};
+  }
+  std::vector<AppenderFile> files = filesOf(values, appenders);
+  return {{}, std::move(appenders), std::move(files)};
+}
+
+}  // namespace nolt

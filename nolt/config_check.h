@@ -1,0 +1,66 @@
+// Checking the text of a logging configuration against the limits that
+// cNolt::init states (nolt.h), read as log4cpp will read it. The text alone
+// is judged: nothing here opens, stats or reads a file. Thread-safe as long
+// as the lookup given is.
+#ifndef NOLT_CONFIG_CHECK_H_
+#define NOLT_CONFIG_CHECK_H_
+
+#include <string>
+#include <vector>
+
+namespace nolt {
+
+// Whether log4cpp may be handed a category called `name`: at most 32 levels
+// (31 dots). It makes and walks a category's parents by recursion, so a name
+// of thousands of levels overflows the stack.
+bool categoryLevelsFit(const std::string& name);
+
+// The value of environment variable `name`, null when it has none; what
+// std::getenv gives. The pointer is read before the next call.
+using EnvironmentLookup = const char* (*)(const char* name);
+
+// A file appender (FileAppender, RollingFileAppender or
+// DailyRollingFileAppender) and the file it will open: its fileName, or
+// "foobar" where none is given, as log4cpp takes it.
+struct AppenderFile {
+  std::string appender;
+  std::string path;
+};
+
+struct ConfigVerdict {
+  // Why log4cpp must not be handed the text: "line N ..." for a line or a
+  // value past the limits, "appender NAME: ..." for a rolling appender's
+  // settings. Empty when the text may go on.
+  std::string problem;
+  // The appenders log4cpp will make (one for each key "appender.NAME" where
+  // NAME has no dot), by name; empty when refused.
+  std::vector<std::string> appenders;
+  // The file appenders among them with their files, in the same order;
+  // empty when refused. Whether a file can be opened is not judged here.
+  std::vector<AppenderFile> files;
+};
+
+// Judges `text`, a whole configuration file, line by line as log4cpp reads
+// it:
+//   - a line is read in pieces of 255 bytes, each only up to its first NUL;
+//     text from '#' on is a comment, a line without '=' is skipped, the key
+//     and the value are trimmed, and the key loses a leading "log4cpp." or
+//     "log4j.";
+//   - ${NAME} in a value is the environment's NAME (through `lookup`), else
+//     the value of an earlier key NAME, else nothing; "${${}" is "${"
+//     itself;
+//   - the first value of a key counts;
+//   - an appender's type is its value after the last dot (all of it
+//     without one).
+// The limits: a line of at most 4096 bytes, and a value of at most as many
+// once substituted; at most 32 levels in the category name of a
+// "category." or "additivity." key; widths of at most 1024 in a
+// ConversionPattern; a RollingFileAppender's maxBackupIndex from 0 to 100
+// and maxFileSize from 4096 to 2147483647, the numbers as written (blanks, a
+// sign, digits; none is 0). The first problem met is the one given: the
+// lines in order, then the rolling appenders by name.
+ConfigVerdict checkConfiguration(const std::string& text, EnvironmentLookup lookup);
+
+}  // namespace nolt
+
+#endif  // NOLT_CONFIG_CHECK_H_
