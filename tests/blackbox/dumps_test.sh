@@ -10,7 +10,7 @@ source "$(dirname "$0")/harness.sh"
 require_sandbox
 
 SHIM=${QORID_UNAME_SHIM:-$BUILD_DIR/tests/libqorid_uname_shim.so}
-DUMP=$SOURCE_DIR/scripts/qorid-dump
+DUMP=$SOURCE_DIR/tool/qorid-dump
 DUMPS=$FIXTURES/dumps
 if [ ! -f "$SHIM" ]; then
   echo "FAIL: no uname shim (QORID_UNAME_SHIM=$SHIM)" >&2
