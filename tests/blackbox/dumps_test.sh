@@ -29,54 +29,6 @@ check_list() {
   check_file "$1: list ends alike" <(tail -n 1 "$2") <(tail -n 1 "$3")
 }
 
-# documentation_address ADDRESS/PREFIX: whether it lies inside one of the
-# ranges kept for documentation, which alone may be put on an interface.
-documentation_address() {
-  local address=${1%/*} prefix=${1#*/} last
-  [[ $1 == */* && $prefix =~ ^[0-9]+$ ]] || return 1
-  [ "$prefix" -ge 24 ] && [ "$prefix" -le 32 ] || return 1
-  case $address in 192.0.2.* | 198.51.100.* | 203.0.113.*) ;; *) return 1 ;; esac
-  last=${address##*.}
-  [[ $last =~ ^[0-9]{1,3}$ ]] && [ "$last" -le 255 ]
-}
-
-# net_script NET SCRIPT: a NET_SETUP script making a dump's interfaces, in
-# the dump's order: a veth with the dump's MAC (a tun where it has none), the
-# dump's addresses and labels. lo is the sandbox's own. An address outside
-# the documentation ranges is replaced by one inside them; qorid prints
-# names, not addresses. Returns 1 on a line it cannot read.
-net_script() {
-  local net=$1 script=$2 name address mac device peers=0 standins=0 line=0
-  local -A made=()
-  : >"$script"
-  while read -r name address mac rest; do
-    line=$((line + 1))
-    if [ -z "$mac" ] || [ -n "$rest" ] ||
-      ! [[ $mac == - || $mac =~ ^([0-9a-f]{2}:){5}[0-9a-f]{2}$ ]]; then
-      echo "$net:$line: not NAME ADDRESS MAC" >&2
-      return 1
-    fi
-    [ "$name" = lo ] && continue
-    device=${name%%:*}
-    if [ -z "${made[$device]:-}" ]; then
-      if [ "$mac" = - ]; then
-        printf 'ip tuntap add dev %q mode tun\n' "$device" >>"$script"
-      else
-        printf 'ip link add %q address %s type veth peer name dumppeer%d\n' \
-          "$device" "$mac" "$peers" >>"$script"
-        peers=$((peers + 1))
-      fi
-      made[$device]=1
-    fi
-    [ "$address" = - ] && continue
-    if ! documentation_address "$address"; then
-      standins=$((standins + 1))
-      address=203.0.113.$((100 + standins))/32
-    fi
-    printf 'ip addr add %s dev %q label %q\n' "$address" "$device" "$name" >>"$script"
-  done <"$net"
-}
-
 # pack FIXTURE TARBALL: the fixture's dump, without its expected output,
 # packed as qorid-dump packs a board: one directory named after the fixture.
 pack() {
@@ -118,7 +70,7 @@ replay() {
   local name=$1 dump=$2 root mode envs
   root=$(new_root "replay-$name")
   cp -a "$dump/root/." "$root/"
-  if ! net_script "$dump/net" "$WORK/$name.net.sh"; then
+  if ! net_commands "$dump/net" >"$WORK/$name.net.sh"; then
     fail "$name: net"
     return
   fi
@@ -164,16 +116,16 @@ done
 printf '%s\n' "lo 127.0.0.1/8 00:00:00:00:00:00" "eth0 10.1.2.3/8 02:00:00:00:00:01" \
   "eth0:1 192.0.2.7/24 02:00:00:00:00:01" "wg0 172.16.0.1/32 -" "eth1 - 02:00:00:00:00:02" \
   >"$WORK/net"
-net_script "$WORK/net" "$WORK/net.sh"
-check "net script" "ip link add eth0 address 02:00:00:00:00:01 type veth peer name dumppeer0
+check "net commands" "ip link add eth0 address 02:00:00:00:00:01 type veth peer name dumppeer0
 ip addr add 203.0.113.101/32 dev eth0 label eth0
 ip addr add 192.0.2.7/24 dev eth0 label eth0:1
 ip tuntap add dev wg0 mode tun
 ip addr add 203.0.113.102/32 dev wg0 label wg0
-ip link add eth1 address 02:00:00:00:00:02 type veth peer name dumppeer1" "$(cat "$WORK/net.sh")"
+ip link add eth1 address 02:00:00:00:00:02 type veth peer name dumppeer1" \
+  "$(net_commands "$WORK/net")"
 for bad in "eth0 192.0.2.1/24" "eth0 192.0.2.1/24 02:00:00:00:00:01 extra" "eth0 192.0.2.1/24 2:0:0:0:0:1"; do
   printf '%s\n' "$bad" >"$WORK/net"
-  net_script "$WORK/net" "$WORK/net.sh" 2>/dev/null
+  net_commands "$WORK/net" >/dev/null 2>&1
   check "net line refused: $bad" 1 $?
 done
 
@@ -223,7 +175,7 @@ for fixture in "$DUMPS"/*/; do
   fixture=${fixture%/}
   name=$(basename "$fixture")
   root=$(new_root "redump-$name" "$fixture")
-  net_script "$fixture/net" "$WORK/$name.net.sh" || continue
+  net_commands "$fixture/net" >"$WORK/$name.net.sh" || continue
   dump_on "$root" "$WORK/$name.net.sh" "$(sed -n 1p "$fixture/uname")" \
     "$(sed -n 2p "$fixture/uname")" "$with_qorid" -- "/tmp/$name.tar.gz"
   check "$name: qorid-dump status" 0 $?
@@ -491,7 +443,7 @@ hard_node() {
   ln -s /proc/device-tree/morvane "$dir/loop"
   head -c 2097152 /dev/urandom >"$node/long" && head -c 1048577 /dev/urandom >"$node/just"
   ln -sf .host/version "$root/proc/cpuinfo"
-  net_script "$fixture/net" "$WORK/hard-node.net.sh"
+  net_commands "$fixture/net" >"$WORK/hard-node.net.sh"
   dump_on "$root" "$WORK/hard-node.net.sh" 5.4.24-qvklite aarch64 "$without_qorid" \
     timeout 60 -- node.tar.gz
   check "hard node: status" 0 $?

@@ -8,6 +8,8 @@ SOURCE_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 FIXTURES=$SOURCE_DIR/tests/fixtures
 # shellcheck source=../support/checks.sh
 source "$SOURCE_DIR/tests/support/checks.sh"
+# shellcheck source=../support/fixtures.sh
+source "$SOURCE_DIR/tests/support/fixtures.sh"
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/qorid-bb-XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
