@@ -69,7 +69,7 @@ print(json.dumps(r))' "$@" >>"$results"
 
 # --- start-up -------------------------------------------------------------
 echo "start-up ..." >&2
-pc=$(new_root pc "$FIXTURES/boards/pc")
+pc=$(new_root pc "$DUMPS/x86_64-pc-one-card")
 mapfile -t t < <(timed_in "$pc" "" "$RUNS" "$QORID" -- "$minimal" -- uname -m -- "$QORID" --verbose)
 row "qorid start-up (x86_64 PC)" "${t[0]}" "minimal C++" "${t[1]}" ms "≤ 1.2×" 1.2 ratio
 row "qorid start-up (x86_64 PC)" "${t[0]}" "uname -m" "${t[2]}" ms "≤ 1.6×" 1.6 ratio
@@ -84,7 +84,7 @@ instructions() {
 }
 row "instructions, qorid start-up (x86_64 PC)" "$(instructions "$QORID")" "minimal C++" \
   "$(instructions "$minimal")" count
-dt=$(new_root dt "$FIXTURES/boards/dt-board")
+dt=$(new_root dt "$DUMPS/armv7-dt-carrier")
 mapfile -t t < <(timed_in "$dt" "" "$RUNS" "$QORID" -- "$minimal")
 row "qorid start-up (device-tree board)" "${t[0]}" "minimal C++" "${t[1]}" ms
 
@@ -129,8 +129,8 @@ row "--list cost per property at 10,000" "$(per_property 10000)" \
 
 # --- the known identities ------------------------------------------------
 echo "known identities ..." >&2
-ids=$(new_root ids "$FIXTURES/boards/pc")
-empty=$(new_root ids-empty "$FIXTURES/boards/pc")
+ids=$(new_root ids "$DUMPS/x86_64-pc-one-card")
+empty=$(new_root ids-empty "$DUMPS/x86_64-pc-one-card")
 : >"$empty/etc/known_qor_ids"
 awk 'BEGIN { for (i = 1; i <= 10000; i++) printf "Board %d:%d:alias-%d:other-%d\n", i, i, i, i }' \
   >"$ids/etc/known_qor_ids"

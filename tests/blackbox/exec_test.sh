@@ -1,19 +1,13 @@
 # --exec and --script on a PC board: the environment the command gets, the
 # messages and exit statuses, and which options belong to the tool.
+# shellcheck disable=SC2016 # single-quoted: code for the shell in the sandbox
 source "$(dirname "$0")/harness.sh"
 require_sandbox
 
-root=$(new_root pc "$FIXTURES/boards/pc")
-export NET_SETUP=$FIXTURES/boards/pc/net
-run() { # ARGS...: qorid in the board's sandbox; sets out, err, status
-  in_sandbox "$root" -- "$@" >"$WORK/out" 2>"$WORK/err"
-  status=$?
-  out=$(cat "$WORK/out")
-  err=$(cat "$WORK/err")
-}
-list=$(cat "$FIXTURES/boards/pc/expected/list")
+root=$(new_root pc "$DUMPS/x86_64-pc-one-card")
+list=$(cat "$DUMPS/x86_64-pc-one-card/expected.list")
 
-run "$QORID" --exec env
+run "$root" "$QORID" --exec env
 check "exec env: status" 0 "$status"
 check "exec env: every parameter" "$(sort <<<"$list")" "$(grep '^QOR_' <<<"$out" | sort)"
 
@@ -22,7 +16,7 @@ mkdir -p "$root/tmp/folder"
 printf 'echo hi\n' >"$root/tmp/plain"
 while IFS='|' read -r shell args said; do
   # shellcheck disable=SC2086 # the words are the arguments
-  run env ${shell:+SHELL=$shell} "$QORID" $args
+  run "$root" env ${shell:+SHELL=$shell} "$QORID" $args
   check "$args $shell: status 255" 255 "$status"
   check "$args $shell: said" "$said" "$err"
   check "$args $shell: nothing on standard output" "" "$out"
@@ -34,25 +28,25 @@ done <<'CASES'
 CASES
 
 for opts in "-e" "--script" "-s -e"; do
-  run "$QORID" $opts
+  run "$root" "$QORID" $opts
   check "$opts without command: message" "You need to specify execution parameters" "$out"
   check "$opts without command: status" 0 "$status"
 done
 
 for opts in "-l -e env" "-e env -l" "-s -l x.sh" "--exec --list"; do
-  run "$QORID" $opts
+  run "$root" "$QORID" $opts
   check "$opts: conflict message" "We cannot list and execute at the same time" "$out"
   check "$opts: status" 255 "$status"
 done
 
-run "$QORID" -e -- echo -l
+run "$root" "$QORID" -e -- echo -l
 check "-- hands -l to the command" "-l" "$out"
-run "$QORID" -e echo hi -x
+run "$root" "$QORID" -e echo hi -x
 check "an unknown letter is dropped" "hi" "$out"
 check "an unknown letter is reported" "$QORID: invalid option -- 'x'" "$err"
 
 for opts in "--list" "--list word" "-v -l" "--li QOR_ID"; do
-  run "$QORID" $opts
+  run "$root" "$QORID" $opts
   check "$opts: whole list" "$list" "$out"
   check "$opts: status" 0 "$status"
 done
@@ -66,10 +60,10 @@ printf '[%s]' "$0" "$@"
 SH
 chmod +x "$root/tmp/wrapper"
 for opts in "-s" "--script" "-e -s" "-s -e"; do
-  run env -u SHELL "$QORID" $opts /tmp/show.sh a "b c"
+  run "$root" env -u SHELL "$QORID" $opts /tmp/show.sh a "b c"
   check "$opts: bash runs the script" "/tmp/show.sh|a|b c|64|01a2b3c4d5e|bash" "$out"
 done
-run env SHELL=/tmp/wrapper "$QORID" -s /tmp/show.sh a "b c"
+run "$root" env SHELL=/tmp/wrapper "$QORID" -s /tmp/show.sh a "b c"
 check "SHELL runs the script" "[/tmp/wrapper][/tmp/show.sh][a][b c]" "$out"
 
 # A NAME=VALUE longer than the kernel passes in one string (131,071 bytes
@@ -82,13 +76,13 @@ mkdir -p "$node"
 printf '5' >"$node/boardid"
 head -c 131062 /dev/zero | tr '\0' e >"$node/edge"   # QOR_EDGE=... is 131,071 bytes
 head -c 131063 /dev/zero | tr '\0' s >"$node/serial"
-run "$QORID" -e -- sh -c 'echo "$QOR_ID|${#QOR_EDGE}|${QOR_SERIAL-unset}"'
+run "$root" "$QORID" -e -- sh -c 'echo "$QOR_ID|${#QOR_EDGE}|${QOR_SERIAL-unset}"'
 check "long value: the command runs without it" "5|131062|unset" "$out"
 check "long value: said" "qorid: QOR_SERIAL left out of the environment: value too long" "$err"
-run "$QORID" --list
+run "$root" "$QORID" --list
 check "long value: listed whole" 131063 "$(sed -n 's/^QOR_SERIAL=//p' "$WORK/out" | tr -d '\n' | wc -c)"
 for i in $(seq 1 24); do head -c 100000 /dev/zero | tr '\0' b >"$node/big$i"; done
-run bash -c 'ulimit -s 8192; exec "$0" -e true' "$QORID"
+run "$root" bash -c 'ulimit -s 8192; exec "$0" -e true' "$QORID"
 check "environment too large: status 255" 255 "$status"
 check "environment too large: said" "qorid: QOR_SERIAL left out of the environment: value too long
 qorid: true: Argument list too long" "$err"
@@ -109,7 +103,7 @@ log4cpp.appender.file.layout=PatternLayout
 log4cpp.appender.file.layout.ConversionPattern=%-1024m%-1024m%-1024m%-1024m%n
 CONF
   rm -f "$root"/tmp/qorid.log*
-  run bash -c 'exec 7</dev/null; ls /proc/$$/fd; echo --
+  run "$root" bash -c 'exec 7</dev/null; ls /proc/$$/fd; echo --
     exec "$0" -e -- bash -c "ls /proc/\$\$/fd; :"' "$QORID"
   command_fds=$(sed '1,/^--$/d' <<<"$out")
   check "$appender: the command's descriptors are the caller's" \

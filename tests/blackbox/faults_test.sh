@@ -5,13 +5,6 @@ source "$(dirname "$0")/harness.sh"
 require_sandbox
 command -v strace >/dev/null || { echo "FAIL: strace is not installed (Debian package strace)" >&2; exit 1; }
 
-# run ROOT [ARCH] -- ARGS...: qorid in the sandbox; sets out, err, status.
-run() {
-  in_sandbox "$@" >"$WORK/out" 2>"$WORK/err"
-  status=$?
-  out=$(tr -d '\0' <"$WORK/out")
-  err=$(cat "$WORK/err")
-}
 # inject WHAT [PATH]: the strace prefix that makes a system call fail.
 inject() {
   local path=()
@@ -24,57 +17,56 @@ has() { # NAME NEEDLE HAYSTACK
   if [[ "$3" == *"$2"* ]]; then pass; else fail "$1: no '$2' in: $3"; fi
 }
 
-pc=$(new_root pc "$FIXTURES/boards/pc")
-export NET_SETUP=$FIXTURES/boards/pc/net
-pc_list=$(cat "$FIXTURES/boards/pc/expected/list")
+pc=$(new_root pc "$DUMPS/x86_64-pc-one-card")
+pc_list=$(cat "$DUMPS/x86_64-pc-one-card/expected.list")
 pc_head=$(head -n 2 <<<"$pc_list")
 
 # uname fails on a PC: no PC identity, cpuinfo has no Hardware line.
-run "$pc" -- $(inject uname:error=EFAULT) "$QORID" -v
+run "$pc" $(inject uname:error=EFAULT) "$QORID" -v
 check "uname fails: unknown board" "-1 - Unknown" "$out"
 check "uname fails: status" 0 "$status"
 has "uname fails: failure logged" \
   "qorid ERROR: Could not find hardware identity with uname or through /proc/cpuinfo" "$err"
 
 # socket fails: no interface search, nothing to identify.
-run "$pc" -- $(inject socket:error=EMFILE) "$QORID" --list
+run "$pc" $(inject socket:error=EMFILE) "$QORID" --list
 check "socket fails: board parameters only" "$pc_head" "$out"
 check "socket fails: message" "socket: Too many open files" "$err"
 check "socket fails: status" 0 "$status"
 
 # The interface list request fails.
-run "$pc" -- $(inject ioctl:error=EPERM:when=1) "$QORID" --list
+run "$pc" $(inject ioctl:error=EPERM:when=1) "$QORID" --list
 check "SIOCGIFCONF fails: board parameters only" "$pc_head" "$out"
 check "SIOCGIFCONF fails: message" "ioctl(SIOCGIFCONF): Operation not permitted" "$err"
 
 # The hardware address request fails.
-run "$pc" -- $(inject ioctl:error=ENODEV:when=2) "$QORID" --list
+run "$pc" $(inject ioctl:error=ENODEV:when=2) "$QORID" --list
 check "SIOCGIFHWADDR fails: no identifier" "$pc_head"$'\nQOR_WAN=eth0' "$out"
 check "SIOCGIFHWADDR fails: message" "ioctl(wan_mac): No such device" "$err"
 
 # A board whose WAN comes from the device tree, with no socket to be had.
-dt=$(new_root dt "$FIXTURES/boards/dt-board")
-NET_SETUP=$FIXTURES/boards/dt-board/net run "$dt" -- $(inject socket:error=ENFILE) "$QORID" --list
+dt=$(new_root dt "$DUMPS/armv7-dt-carrier")
+run "$dt" $(inject socket:error=ENFILE) "$QORID" --list
 check "no socket for the WAN address: message" "ioctl(wan_mac): Bad file descriptor" "$err"
 check "no socket for the WAN address: no identifier" 0 "$(grep -c QOR_WAN_ID <<<"$out")"
 check "no socket for the WAN address: status" 0 "$status"
 
 # The known identities: a directory, or a file that can't be read, means the
 # built-in table (here the file would map the Hardware value to 99).
-arm=$(new_root arm "$FIXTURES/boards/arm-hardware")
+arm=$(new_root arm "$DUMPS/armv7-builtin-hardware")
 mkdir "$arm/etc/known_qor_ids"
-run "$arm" linux32 -- "$QORID" -v
+run "$arm" "$QORID" -v
 check "known identities are a directory: built-ins" "2 - Tessaron QVK" "$out"
 rmdir "$arm/etc/known_qor_ids"
 printf 'Tessaron QVK:99:qvk\n' >"$arm/etc/known_qor_ids"
-run "$arm" linux32 -- "$QORID" -v
+run "$arm" "$QORID" -v
 check "known identities readable: the file's table" "99 - Tessaron QVK" "$out"
-run "$arm" linux32 -- $(inject openat:error=EACCES /etc/known_qor_ids) "$QORID" -v
+run "$arm" $(inject openat:error=EACCES /etc/known_qor_ids) "$QORID" -v
 check "known identities unreadable: built-ins" "2 - Tessaron QVK" "$out"
 
 # /proc/cpuinfo missing on a board nothing else identifies.
 rm "$arm/proc/cpuinfo"
-run "$arm" linux32 -- "$QORID"
+run "$arm" "$QORID"
 check "no cpuinfo: unknown" "-1" "$out"
 has "no cpuinfo: message" \
   "qorid ERROR: Could not open the /proc/cpuinfo file, is the proc filesystem mounted" "$err"
@@ -82,10 +74,9 @@ check "no cpuinfo: status" 0 "$status"
 
 # A property file that goes away between the walk's look at it and its
 # opening: the parameter stays, with an empty value.
-NET_SETUP=$FIXTURES/boards/dt-board/net run "$dt" -- \
-  $(inject openat:error=ENOENT /proc/device-tree/morvane/serial-number) "$QORID" --list
+run "$dt" $(inject openat:error=ENOENT /proc/device-tree/morvane/serial-number) "$QORID" --list
 check "vanished property: empty value" 1 "$(grep -c '^QOR_SERIAL-NUMBER=$' <<<"$out")"
-check "vanished property: the rest stays" "$(wc -l <"$FIXTURES/boards/dt-board/expected/list")" \
+check "vanished property: the rest stays" "$(wc -l <"$DUMPS/armv7-dt-carrier/expected.list")" \
   "$(wc -l <<<"$out")"
 
 # Few descriptors during the walk: the three standard streams and one more.
@@ -99,9 +90,9 @@ fi
 # property is listed with an empty value, and the empty WAN name is refused.
 # Descriptors inherited from the test runner are closed first.
 few_fds='for fd in {3..63}; do eval "exec $fd>&-"; done; ulimit -n 4; exec "$0" --list'
-flat=$(new_root flat "$FIXTURES/boards/dt-board")
+flat=$(new_root flat "$DUMPS/armv7-dt-carrier")
 rm -r "$flat/proc/device-tree/morvane/ethernet"
-NET_SETUP=$FIXTURES/boards/dt-board/net run "$flat" -- bash -c "$few_fds" "$QORID"
+run "$flat" bash -c "$few_fds" "$QORID"
 check "few descriptors: status" 0 "$status"
 check "few descriptors: every property, empty" \
   "$(printf '%s\n' QOR_BOARD-BLOB= QOR_BOARDID= QOR_COMPATIBLE= QOR_DESCRIPTION= \
@@ -112,7 +103,7 @@ check "few descriptors: board still identified" \
 check "few descriptors: the empty WAN name is refused" "ioctl(wan_mac): No such device" "$err"
 
 # With a subnode the walk itself runs out and stops: what it listed stays.
-NET_SETUP=$FIXTURES/boards/dt-board/net run "$dt" -- bash -c "$few_fds" "$QORID"
+run "$dt" bash -c "$few_fds" "$QORID"
 check "walk out of descriptors: status" 0 "$status"
 check "walk out of descriptors: board first" \
   $'QOR_ID=17\nQOR_DESC=Tessaron QVK carrier rev B' "$(head -n 2 <<<"$out")"

@@ -5,9 +5,16 @@ set -u
 QORID=$(realpath "${1:?path to the qorid binary}")
 BUILD_DIR=$(realpath "${2:?the build directory}")
 SOURCE_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-FIXTURES=$SOURCE_DIR/tests/fixtures
+# shellcheck disable=SC2034 # for the scripts that source this
+FIXTURES=$SOURCE_DIR/tests/fixtures DUMPS=$SOURCE_DIR/tests/fixtures/dumps
 # shellcheck source=../support/checks.sh
 source "$SOURCE_DIR/tests/support/checks.sh"
+# shellcheck source=../support/fixtures.sh
+source "$SOURCE_DIR/tests/support/fixtures.sh"
+# What a board's uname says comes from the uname shim, preloaded into every
+# run; under the sanitizers it stands before their runtime.
+SHIM=${QORID_UNAME_SHIM:-$BUILD_DIR/tests/libqorid_uname_shim.so}
+export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/qorid-bb-XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
@@ -18,13 +25,20 @@ check_file() {
     fail "$1"; diff <(od -c "$2") <(od -c "$3") | head -20 >&2
   fi
 }
-
+# check_list NAME EXPECTED ACTUAL: --list output, whose device-tree walk
+# follows the directory's order: the parameters as a set, the board's two
+# first, the same last line (the WAN identifier, when there is one).
+check_list() {
+  check_file "$1: list as a set" <(LC_ALL=C sort "$2") <(LC_ALL=C sort "$3")
+  check_file "$1: list starts with the board" <(head -n 2 "$2") <(head -n 2 "$3")
+  check_file "$1: list ends alike" <(tail -n 1 "$2") <(tail -n 1 "$3")
+}
 
 # --- sandbox --------------------------------------------------------------
-# A board is a directory laid out like a root file system (etc/, proc/) that
-# the tool sees as / through a chroot, in its own mount and network
-# namespaces. The system's /usr, /dev, the build tree and the source tree are
-# bound in.
+# A board's root is a directory laid out like a root file system (etc/,
+# proc/) that the tool sees as / through a chroot, in its own mount and
+# network namespaces. The system's /usr, /dev, the build tree and the source
+# tree are bound in.
 
 # How the sandbox's mount namespace is kept from the caller's: unshare
 # makes every mount private, which needs / to be a mount point. In a chroot
@@ -62,21 +76,55 @@ require_sandbox() {
   exit 1
 }
 
-# new_root NAME [BOARD_FIXTURE]: a fresh root, filled from a board fixture's
-# root/ when one is named. Prints its path.
+# new_root NAME [DUMP]: a board laid out as a dump (tests/fixtures/dumps)
+# in $WORK/NAME: a fresh root/, filled from DUMP's when one is named, and
+# DUMP's uname and net. Without DUMP, a 32-bit ARM board (no PC) whose
+# kernel release names no board, with lo alone. Prints the root's path; run
+# finds the rest beside it.
 new_root() {
-  local root="$WORK/$1"
-  rm -rf "$root"
-  mkdir -p "$root/etc" "$root/proc" "$root/tmp"
+  local board="$WORK/$1"
+  rm -rf "$board"
+  mkdir -p "$board/root/etc" "$board/root/proc" "$board/root/tmp"
   if [ $# -ge 2 ]; then
-    cp -a "$2/root/." "$root/"
+    cp -a "$2/root/." "$board/root/"
+    cp "$2/uname" "$2/net" "$board/"
+  else
+    printf '6.1.0\narmv7l\n' >"$board/uname"
+    : >"$board/net"
   fi
-  cp /etc/ld.so.cache "$root/etc/"
-  echo "$root"
+  cp /etc/ld.so.cache "$board/root/etc/"
+  echo "$board/root"
+}
+
+# run ROOT COMMAND...: COMMAND in the sandbox of the board whose root/ ROOT
+# is (new_root), as that board: uname says its release and machine, its net
+# lines are its interfaces, and NET_SETUP, when set, runs after them. One
+# minute at most, as a guard against a hang. Sets status, out (its NULs
+# dropped; the bytes are in $WORK/out) and err (also in $WORK/err).
+# shellcheck disable=SC2034 # status, out and err are the caller's
+run() {
+  local root=$1 board=${1%/root}
+  shift
+  if [ ! -f "$SHIM" ]; then
+    echo "FAIL: no uname shim at $SHIM (QORID_UNAME_SHIM names it)" >&2
+    exit 1
+  fi
+  if ! { net_commands "$board/net" && cat "${NET_SETUP:-/dev/null}"; } >"$WORK/net.sh"; then
+    echo "FAIL: cannot make the interfaces of $board" >&2
+    exit 1
+  fi
+  NET_SETUP=$WORK/net.sh in_sandbox "$root" -- env LD_PRELOAD="$SHIM" \
+    QORID_TEST_RELEASE="$(sed -n 1p "$board/uname")" \
+    QORID_TEST_MACHINE="$(sed -n 2p "$board/uname")" \
+    timeout 60 "$@" >"$WORK/out" 2>"$WORK/err"
+  status=$?
+  out=$(tr -d '\0' <"$WORK/out")
+  err=$(cat "$WORK/err")
 }
 
 # in_sandbox ROOT [ARCH] -- COMMAND...: runs COMMAND chrooted into ROOT.
-# ARCH is a setarch personality such as linux32 (uname then says i686).
+# ARCH is a setarch personality such as linux32 (uname then says i686), for
+# runs without the uname shim (the benchmark's, whose build has none).
 # The network namespace starts with lo up; when NET_SETUP names a file, it is
 # run with bash inside the namespace first, to make the board's interfaces.
 # SANDBOX_USR_LAYER, a directory laid out like /usr, is laid over the

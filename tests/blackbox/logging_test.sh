@@ -1,5 +1,6 @@
 # Logging through /etc/qorid.conf: every message with its level and in
 # order when DEBUG goes to a file; the default and a broken configuration.
+# shellcheck disable=SC2016 # single-quoted: code for the shell in the sandbox
 source "$(dirname "$0")/harness.sh"
 require_sandbox
 
@@ -14,56 +15,42 @@ log4cpp.appender.file.layout.ConversionPattern=%p %m%n
 CONF
 }
 
-# The expected logs hold the kernel release as @RELEASE@ and the text after
-# its last '-' as @ALIAS@; a release without '-' logs no alias search.
-expected_log() {
-  local release alias
-  release=$(uname -r)
-  if [[ "$release" == *-* ]]; then
-    alias=${release##*-}
-    sed -e "s|@RELEASE@|$release|" -e "s|@ALIAS@|$alias|" "$1"
-  else
-    sed -e "s|@RELEASE@|$release|" -e "/@ALIAS@/d" -e "/Searching known aliases of /d" "$1"
-  fi >"$WORK/expected.log"
-  echo "$WORK/expected.log"
-}
-
 # A 32-bit ARM board found by its Hardware line, built-in table.
-root=$(new_root arm "$FIXTURES/boards/arm-hardware")
+root=$(new_root arm "$DUMPS/armv7-builtin-hardware")
 debug_to_file "$root"
-in_sandbox "$root" linux32 -- "$QORID" --verbose >"$WORK/out" 2>"$WORK/err"
-check "arm board output" "2 - Tessaron QVK" "$(cat "$WORK/out")"
-check "nothing on standard error" "" "$(cat "$WORK/err")"
-check_file "arm board log" "$(expected_log "$FIXTURES/expected/arm-hardware.log")" "$root/tmp/qorid.log"
+run "$root" "$QORID" --verbose
+check "arm board output" "2 - Tessaron QVK" "$out"
+check "nothing on standard error" "" "$err"
+check_file "arm board log" "$FIXTURES/expected/armv7-builtin-hardware.log" "$root/tmp/qorid.log"
 
 # Standard input and output closed from the start: the files opened for
 # logging take neither descriptor (nor the board number with descriptor 1);
 # the lost output is reported.
 rm "$root/tmp/qorid.log"
-in_sandbox "$root" linux32 -- "$QORID" --verbose <&- >&- 2>"$WORK/err"
-check "output closed: status" 1 $?
-check "output closed: said" "qorid: write error: Bad file descriptor" "$(cat "$WORK/err")"
+run "$root" bash -c 'exec "$0" --verbose <&- >&-' "$QORID"
+check "output closed: status" 1 "$status"
+check "output closed: said" "qorid: write error: Bad file descriptor" "$err"
 check_file "output closed: the log holds the log only" \
-  "$(expected_log "$FIXTURES/expected/arm-hardware.log")" "$root/tmp/qorid.log"
+  "$FIXTURES/expected/armv7-builtin-hardware.log" "$root/tmp/qorid.log"
 
 # An unknown board: the whole determination and its ERROR report, twice.
-root=$(new_root unknown "$FIXTURES/boards/unidentifiable")
+root=$(new_root unknown "$DUMPS/armv7-generic-unknown")
 debug_to_file "$root"
 printf 'only one field\nMorvane Gateway 410:41x:gw410\n' >"$root/etc/known_qor_ids"
-in_sandbox "$root" linux32 -- "$QORID" -v >"$WORK/out" 2>"$WORK/err"
-check "unknown board output" "-1 - Unknown" "$(cat "$WORK/out")"
-check_file "unknown board log" "$(expected_log "$FIXTURES/expected/unidentifiable.log")" "$root/tmp/qorid.log"
+run "$root" "$QORID" -v
+check "unknown board output" "-1 - Unknown" "$out"
+check_file "unknown board log" "$FIXTURES/expected/armv7-generic-unknown.log" "$root/tmp/qorid.log"
 
 # A log file that cannot be opened or written: said once, naming the file;
 # the tool's output and status are what they are without it.
 while IFS='|' read -r appender file said; do
-  root=$(new_root "unusable-$appender${file//\//-}" "$FIXTURES/boards/unidentifiable")
+  root=$(new_root "unusable-$appender${file//\//-}" "$DUMPS/armv7-generic-unknown")
   debug_to_file "$root"
   sed -i -e "s|=FileAppender|=$appender|" -e "s|=/tmp/qorid.log|=$file|" "$root/etc/qorid.conf"
-  in_sandbox "$root" linux32 -- "$QORID" -v >"$WORK/out" 2>"$WORK/err"
-  check "$appender $file: status" 0 $?
-  check "$appender $file: output" "-1 - Unknown" "$(cat "$WORK/out")"
-  check "$appender $file: said once" "$said" "$(cat "$WORK/err")"
+  run "$root" "$QORID" -v
+  check "$appender $file: status" 0 "$status"
+  check "$appender $file: output" "-1 - Unknown" "$out"
+  check "$appender $file: said once" "$said" "$err"
 done <<'CASES'
 FileAppender|/nonexistent/qorid.log|nolt: cannot open log file /nonexistent/qorid.log: No such file or directory
 RollingFileAppender|/nonexistent/qorid.log|nolt: cannot open log file /nonexistent/qorid.log: No such file or directory
@@ -74,58 +61,58 @@ CASES
 
 # A date in the layout, in a root without /etc/localtime: what that leaves
 # in errno is no failed write.
-root=$(new_root localtime "$FIXTURES/boards/unidentifiable")
+root=$(new_root localtime "$DUMPS/armv7-generic-unknown")
 debug_to_file "$root"
 sed -i 's/ConversionPattern=%p/ConversionPattern=%d %p/' "$root/etc/qorid.conf"
-in_sandbox "$root" linux32 -- "$QORID" -v >"$WORK/out" 2>"$WORK/err"
-check "dated log: nothing on standard error" "" "$(cat "$WORK/err")"
+run "$root" "$QORID" -v
+check "dated log: nothing on standard error" "" "$err"
 lines=$(grep -c . "$root/tmp/qorid.log")
 check "dated log: written, every line dated" yes "$([ "$lines" -gt 0 ] &&
   [ "$(grep -c '^[0-9]\{4\}-[0-9][0-9]-[0-9][0-9] [0-9:,]* [A-Z]' "$root/tmp/qorid.log")" = "$lines" ] &&
   echo yes)"
 
 # No configuration: ERROR and above on standard error, nothing else.
-root=$(new_root default "$FIXTURES/boards/unidentifiable")
-in_sandbox "$root" linux32 -- "$QORID" >"$WORK/out" 2>"$WORK/err"
-check "default: output" "-1" "$(cat "$WORK/out")"
+root=$(new_root default "$DUMPS/armv7-generic-unknown")
+run "$root" "$QORID"
+check "default: output" "-1" "$out"
 check "default: errors on standard error" \
   "$(printf '%s\n' \
     "qorid ERROR: The possible alias is not a real name or alias of any identity" \
     "qorid ERROR: Could not find hardware identity with uname or through /proc/cpuinfo" \
     "qorid ERROR: Identity is unknown: " \
     "qorid ERROR: Real name: Unknown" \
-    "qorid ERROR: Hardware number: -1")" "$(cat "$WORK/err")"
+    "qorid ERROR: Hardware number: -1")" "$err"
 
-root=$(new_root quiet-pc "$FIXTURES/boards/pc")
-in_sandbox "$root" -- "$QORID" >"$WORK/out" 2>"$WORK/err"
-check "default: nothing below ERROR" "" "$(cat "$WORK/err")"
+root=$(new_root quiet-pc "$DUMPS/x86_64-pc-one-card")
+run "$root" "$QORID"
+check "default: nothing below ERROR" "" "$err"
 
 # A root whose /proc is a plain folder with no process entries at all: the
 # shipped configuration reaches log4cpp through a private copy under /tmp,
 # which is gone afterwards; without /tmp it is refused. (A sanitizer's
 # runtime cannot do without /proc/self: not in those builds.)
 if [ -z "${QORID_SANITIZED:-}" ]; then
-  root=$(new_root no-proc "$FIXTURES/boards/pc")
+  root=$(new_root no-proc "$DUMPS/x86_64-pc-one-card")
   cp "$SOURCE_DIR/etc/qorid.conf" "$root/etc/"
   without_proc='rm /proc/self /proc/thread-self; exec "$0"'
-  in_sandbox "$root" -- bash -c "$without_proc" "$QORID" >"$WORK/out" 2>"$WORK/err"
-  check "no /proc: output" "64" "$(cat "$WORK/out")"
-  check "no /proc: the shipped configuration is accepted" "" "$(cat "$WORK/err")"
+  run "$root" bash -c "$without_proc" "$QORID"
+  check "no /proc: output" "64" "$out"
+  check "no /proc: the shipped configuration is accepted" "" "$err"
   check "no /proc: nothing left in /tmp" "" "$(ls -A "$root/tmp")"
   rmdir "$root/tmp"
-  in_sandbox "$root" -- bash -c "$without_proc" "$QORID" >"$WORK/out" 2>"$WORK/err"
+  run "$root" bash -c "$without_proc" "$QORID"
   check "no /proc nor /tmp: refused" "nolt: ignoring logging configuration /etc/qorid.conf: \
-cannot hand it to log4cpp without /proc: mkdtemp /tmp: No such file or directory" "$(cat "$WORK/err")"
+cannot hand it to log4cpp without /proc: mkdtemp /tmp: No such file or directory" "$err"
 fi
 
 # A configuration that log4cpp rejects: one line naming the file and the
 # reason, then the default; the tool still does its work.
-root=$(new_root broken "$FIXTURES/boards/unidentifiable")
+root=$(new_root broken "$DUMPS/armv7-generic-unknown")
 printf 'log4cpp.rootCategory=DEBUG, a\nlog4cpp.appender.a=NoSuchAppender\n' \
   >"$root/etc/qorid.conf"
-in_sandbox "$root" linux32 -- "$QORID" >"$WORK/out" 2>"$WORK/err"
-check "broken config: exit status" 0 $?
-check "broken config: output" "-1" "$(cat "$WORK/out")"
+run "$root" "$QORID"
+check "broken config: exit status" 0 "$status"
+check "broken config: output" "-1" "$out"
 first=$(head -n 1 "$WORK/err")
 case "$first" in
   "nolt: ignoring logging configuration /etc/qorid.conf: "?*) pass ;;
@@ -147,7 +134,7 @@ piece=$(printf 'z%.0s' {1..251})  # with "   \0", the 255 bytes log4cpp reads at
 rolling='log4cpp.rootCategory=DEBUG, file\nlog4cpp.appender.file=RollingFileAppender\nlog4cpp.appender.file.fileName=/tmp/qorid.log\nlog4cpp.appender.file.layout=BasicLayout\n'
 pattern='log4cpp.rootCategory=DEBUG, a\nlog4cpp.appender.a=ConsoleAppender\nlog4cpp.appender.a.layout=PatternLayout\nlog4cpp.appender.a.layout.ConversionPattern=%s\n'
 while IFS='|' read -r kind reason; do
-  root=$(new_root "refused-$kind" "$FIXTURES/boards/unidentifiable")
+  root=$(new_root "refused-$kind" "$DUMPS/armv7-generic-unknown")
   conf=$root/etc/qorid.conf
   case $kind in
     fifo) mkfifo "$conf" ;;
@@ -164,9 +151,9 @@ while IFS='|' read -r kind reason; do
     log-fifo) printf "$rolling" | sed 's/=RollingFileAppender/=FileAppender/' >"$conf"
       mkfifo "$root/tmp/qorid.log" ;;
   esac
-  in_sandbox "$root" linux32 -- timeout 20 "$QORID" >"$WORK/out" 2>"$WORK/err"
-  check "$kind: exit status" 0 $?
-  check "$kind: output" "-1" "$(cat "$WORK/out")"
+  run "$root" "$QORID"
+  check "$kind: exit status" 0 "$status"
+  check "$kind: output" "-1" "$out"
   check "$kind: refused" "nolt: ignoring logging configuration /etc/qorid.conf: $reason" \
     "$(head -n 1 "$WORK/err")"
   check "$kind: then the default" \
@@ -193,13 +180,13 @@ CASES
 
 # The limits themselves are accepted: a hundred backups of 4096 bytes, and
 # lines that fill one each.
-root=$(new_root rolling-limits "$FIXTURES/boards/unidentifiable")
+root=$(new_root rolling-limits "$DUMPS/armv7-generic-unknown")
 printf "$rolling" | sed 's/BasicLayout/PatternLayout/' >"$root/etc/qorid.conf"
 printf 'log4cpp.appender.file.%s\n' maxBackupIndex=100 maxFileSize=4096 \
   'layout.ConversionPattern=%-1024m%-1024m%-1024m%-1024m%n' >>"$root/etc/qorid.conf"
-in_sandbox "$root" linux32 -- timeout 20 "$QORID" >"$WORK/out" 2>"$WORK/err"
-check "rolling at the limits: output" "-1" "$(cat "$WORK/out")"
-check "rolling at the limits: accepted" "" "$(cat "$WORK/err")"
+run "$root" "$QORID"
+check "rolling at the limits: output" "-1" "$out"
+check "rolling at the limits: accepted" "" "$err"
 check "rolling at the limits: rolled over" yes "$([ -s "$root/tmp/qorid.log.001" ] && echo yes)"
 
 finish
