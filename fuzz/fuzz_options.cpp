@@ -9,8 +9,9 @@
 // ever set when a word before "--" could have asked for it; the help text
 // is the fixture's; words that look like no option are arguments, in their
 // order; a command is run exactly when --exec or --script was set without
-// --list, --json or --help and with a command left, and it gets the remaining
-// arguments as they stand, behind $SHELL (or /bin/bash) for --script.
+// --list, --json, --export or --help and with a command left, and it gets
+// the remaining arguments as they stand, behind $SHELL (or /bin/bash) for
+// --script.
 #include "files.h"
 #include "fuzz_support.h"
 #include "nolt/nolt.h"
@@ -95,7 +96,8 @@ std::vector<char*> makeArgv(std::vector<std::string>& strings) {
 
 bool sameOptions(const qorid::ToolOptions& a, const qorid::ToolOptions& b) {
   return a.verbose == b.verbose && a.list == b.list && a.exec == b.exec &&
-         a.script == b.script && a.json == b.json && a.help == b.help &&
+         a.script == b.script && a.json == b.json && a.exportParams == b.exportParams &&
+         a.help == b.help &&
          a.firstArgument == b.firstArgument;
 }
 
@@ -201,15 +203,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (std::none_of(words.begin(), words.end(), looksLikeAnOption)) {
     std::vector<std::string> unchanged{"qorid"};
     unchanged.insert(unchanged.end(), words.begin(), words.end());
-    FUZZ_CHECK(!o.verbose && !o.list && !o.exec && !o.script && !o.json);
+    FUZZ_CHECK(!o.verbose && !o.list && !o.exec && !o.script && !o.json && !o.exportParams);
     FUZZ_CHECK(o.firstArgument == 1 && first.argv == unchanged);
   }
 
   FUZZ_CHECK(o.firstArgument >= 1 && o.firstArgument <= argc);
   const std::vector<std::string> arguments(first.argv.begin() + o.firstArgument,
                                            first.argv.end());
-  // --list and --json refuse to run anything.
-  const bool runs = o.exec && !o.list && !o.json && !arguments.empty();
+  // --list, --json and --export refuse to run anything.
+  const bool runs = o.exec && !o.list && !o.json && !o.exportParams && !arguments.empty();
   FUZZ_CHECK(first.exec.count == (runs ? 1 : 0));
   if (!runs) {
     return 0;

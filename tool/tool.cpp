@@ -2,10 +2,15 @@
 
 #include "json_output.h"
 #include "qorid/qorid.h"
+#include "shell_export.h"
 
 #include <getopt.h>
 
+#include <cstring>
+#include <deque>
+#include <optional>
 #include <ostream>
+#include <string>
 
 namespace qorid {
 namespace {
@@ -21,6 +26,7 @@ const char kHelp[] =
     "--script -s Execute bash script with all system parameters defined as "
     "environment variables\n"
     "--json -j Print the board identity and system parameters as JSON\n"
+    "--export -x Print the system parameters as shell assignments\n"
     "--help -h This help\n";
 
 const struct option kLongOptions[] = {
@@ -29,17 +35,35 @@ const struct option kLongOptions[] = {
     {"exec", no_argument, nullptr, 'e'},
     {"script", no_argument, nullptr, 's'},
     {"json", no_argument, nullptr, 'j'},
+    {"export", no_argument, nullptr, 'x'},
     {"help", no_argument, nullptr, 'h'},
     {nullptr, 0, nullptr, 0},
 };
+
+// "--e" and "--ex" named --exec before --export came, and still do:
+// getopt_long alone would now call them ambiguous. Up to "--", such a word
+// is handed to it as "--exec" (with what follows an '=', for the same
+// complaint as before).
+void keepPrefixesOfExec(int argc, char** argv) {
+  static std::deque<std::string> spelledOut;  // argv points into it
+  for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
+    const std::string word = argv[i];
+    const std::string name = word.substr(0, word.find('='));
+    if (name == "--e" || name == "--ex") {
+      spelledOut.push_back("--exec" + word.substr(name.size()));
+      argv[i] = spelledOut.back().data();
+    }
+  }
+}
 
 }  // namespace
 
 ToolOptions parseOptions(int argc, char** argv) {
   ToolOptions options;
+  keepPrefixesOfExec(argc, argv);
   optind = 0;  // a full restart of getopt's scan, also for a second parse
   int c;
-  while ((c = getopt_long(argc, argv, "vlehsj", kLongOptions, nullptr)) != -1) {
+  while ((c = getopt_long(argc, argv, "vlehsjx", kLongOptions, nullptr)) != -1) {
     switch (c) {
       case 'v':
         options.verbose = true;
@@ -56,6 +80,9 @@ ToolOptions parseOptions(int argc, char** argv) {
         break;
       case 'j':
         options.json = true;
+        break;
+      case 'x':
+        options.exportParams = true;
         break;
       case 'h':
         options.help = true;
@@ -85,7 +112,7 @@ int printHelp(const Run& run) {
   return 0;
 }
 
-// --list or --json with --exec or --script: nothing is loaded.
+// --list, --json or --export with --exec or --script: nothing is loaded.
 int refuseListAndExec(const Run& run) {
   run.out << "We cannot list and execute at the same time" << std::endl;
   return -1;
@@ -99,6 +126,23 @@ int printJson(const Run& run) {
   writeIdentityJson(run.out, identity.number, identity.name, identity.aliases,
                     run.identifier.getParams());
   run.out << std::endl;
+  return 0;
+}
+
+// Each parameter as --exec puts it in the environment, as an assignment a
+// shell or systemd reads back; a name that is no shell name is left out.
+int printExport(const Run& run) {
+  run.identifier.loadParams();
+  for (const qor_param& param : run.identifier.getParams()) {
+    if (const std::optional<std::string> line = shellAssignment(param.name, param.value)) {
+      run.out << *line << '\n';
+    } else {
+      run.identifier.tryLog("Left out of --export: " + param.name +
+                                " is not a shell variable name",
+                            log4cpp::Priority::WARN);
+    }
+  }
+  run.out.flush();
   return 0;
 }
 
@@ -140,11 +184,15 @@ Mode modeOf(const ToolOptions& options) {
   if (options.help) {
     return printHelp;
   }
-  if (options.list || options.json) {
+  // --json wins over --export, which wins over --list (and --verbose).
+  if (options.list || options.json || options.exportParams) {
     if (options.exec) {
       return refuseListAndExec;
     }
-    return options.json ? printJson : printList;
+    if (options.json) {
+      return printJson;
+    }
+    return options.exportParams ? printExport : printList;
   }
   if (options.exec) {
     return runCommand;

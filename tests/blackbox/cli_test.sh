@@ -2,7 +2,7 @@
 source "$(dirname "$0")/harness.sh"
 
 help=$(cat "$FIXTURES/expected/help.txt"; echo x)
-for args in "-h" "--help" "--he" "-l -h" "-h -l" "-v --help --bogus" "--exec -h" "-j -h"; do
+for args in "-h" "--help" "--he" "-l -h" "-h -l" "-v --help --bogus" "--exec -h" "-j -h" "-x -h"; do
   # shellcheck disable=SC2086
   out=$("$QORID" $args 2>"$WORK/err"; echo "x")
   status=$("$QORID" $args >/dev/null 2>&1; echo $?)
@@ -30,10 +30,10 @@ check "unknown option exits 0" 0 "$status"
 check "getopt reports the unknown option" \
   "$QORID: unrecognized option '--bogus'" "$(head -n 1 "$WORK/err")"
 
-out=$("$QORID" -x -v 2>"$WORK/err")
+out=$("$QORID" -z -v 2>"$WORK/err")
 check "unknown short option is dropped" "$verbose" "$out"
 check "getopt reports the short option" \
-  "$QORID: invalid option -- 'x'" "$(head -n 1 "$WORK/err")"
+  "$QORID: invalid option -- 'z'" "$(head -n 1 "$WORK/err")"
 
 "$QORID" --ver >/dev/null 2>&1 # --verbose and no other --ver...: unambiguous
 check "--ver is accepted" 0 $?
@@ -47,7 +47,15 @@ for args in "-j" "--j" "--json --list -v"; do
 done
 check "--json is one JSON document" "" \
   "$(python3 -c 'import json,sys; json.loads(sys.stdin.read())' <<<"$json" 2>&1)"
-for args in "--json --exec env" "-s x.sh -j" "-l -j -e"; do
+# --export takes the place of --list and yields to --json.
+export=$("$QORID" --export 2>/dev/null)
+check "--export exits 0" 0 $?
+for args in "-x" "--exp" "--export --list -v"; do
+  # shellcheck disable=SC2086
+  check "$args is --export" "$export" "$("$QORID" $args 2>/dev/null)"
+done
+check "-x -j is --json" "$json" "$("$QORID" -x -j 2>/dev/null)"
+for args in "--json --exec env" "-s x.sh -j" "-l -j -e" "-x -e env" "--ex env --export"; do
   # shellcheck disable=SC2086
   out=$("$QORID" $args 2>"$WORK/err")
   check "$args: status" 255 $?
@@ -56,7 +64,7 @@ done
 
 # Output that cannot be written is an error of its own: one line, status 1,
 # whether the device is full or descriptor 1 was closed from the start.
-for args in "" "-v" "--list" "--help" "-e" "-l -e" "--json"; do
+for args in "" "-v" "--list" "--help" "-e" "-l -e" "--json" "--export"; do
   # shellcheck disable=SC2086
   "$QORID" $args >/dev/full 2>"$WORK/err"
   check "${args:-plain} to a full device: status" 1 $?

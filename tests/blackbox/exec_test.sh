@@ -41,9 +41,9 @@ done
 
 run "$root" "$QORID" -e -- echo -l
 check "-- hands -l to the command" "-l" "$out"
-run "$root" "$QORID" -e echo hi -x
+run "$root" "$QORID" -e echo hi -z
 check "an unknown letter is dropped" "hi" "$out"
-check "an unknown letter is reported" "$QORID: invalid option -- 'x'" "$err"
+check "an unknown letter is reported" "$QORID: invalid option -- 'z'" "$err"
 
 for opts in "--list" "--list word" "-v -l" "--li QOR_ID"; do
   run "$root" "$QORID" $opts
@@ -86,6 +86,31 @@ run "$root" bash -c 'ulimit -s 8192; exec "$0" -e true' "$QORID"
 check "environment too large: status 255" 255 "$status"
 check "environment too large: said" "qorid: QOR_SERIAL left out of the environment: value too long
 qorid: true: Argument list too long" "$err"
+
+# --export: what --exec puts in the environment, as assignments that dash
+# and bash read back byte for byte; a name that is no shell name is left
+# out, and of a name given twice the later one stays, as with --exec.
+root=$(new_root export)
+node=$root/proc/device-tree/morvane
+mkdir -p "$node/sub"
+printf '7' >"$node/boardid"
+printf 'a "quoted" $HOME `id` \\back\\slash \\$ \\" '"'"'\0after the NUL' >"$node/odd"
+printf '\xff\xfe caf\xc3\xa9 \x01 \t~\0' >"$node/bytes"
+printf 'x\0' >"$node/board-rev.2"
+printf 'first\0' >"$node/dup"
+printf 'second\0' >"$node/sub/dup"
+run "$root" "$QORID" --export
+check "--export: status" 0 "$status"
+cp "$WORK/out" "$root/tmp/parameters.env"
+check "--export: no name that is no shell name" 0 "$(grep -ac 'BOARD-REV' "$root/tmp/parameters.env")"
+check "--export: both of a name given twice" 2 "$(grep -ac '^QOR_DUP=' "$root/tmp/parameters.env")"
+shell_names() { grep -aE '^QOR_[A-Za-z0-9_]*=' "$WORK/out" | LC_ALL=C sort; }
+run "$root" "$QORID" --exec env
+shell_names >"$WORK/exec.env"
+for sh in dash bash; do
+  run "$root" "$sh" -c 'set -a; . /tmp/parameters.env; exec env'
+  check_file "--export read back by $sh is what --exec gives" "$WORK/exec.env" <(shell_names)
+done
 root=$pc
 
 # The command inherits what the caller handed qorid (here also descriptor

@@ -40,8 +40,8 @@ complete_words() {
   printf '%s\n' "${COMPREPLY[@]}" | LC_ALL=C sort -u | paste -sd ' '
 }
 
-all_options='--exec --help --json --list --script --verbose -e -h -j -l -s -v'
-long_options='--exec --help --json --list --script --verbose'
+all_options='--exec --export --help --json --list --script --verbose -e -h -j -l -s -v -x'
+long_options='--exec --export --help --json --list --script --verbose'
 files='-dash .hidden alpha.sh alpha.txt beta.sh sub'
 commands='qoridtest-one qoridtest-two'
 
@@ -51,7 +51,10 @@ commands='qoridtest-one qoridtest-two'
 cases="
 qorid --v                         | --verbose
 qorid --j                         | --json
-qorid --e                         | --exec
+qorid --e                         | --exec --export
+qorid --exp                       | --export
+qorid --export ''                 | $all_options
+qorid --ex qoridtest-             | $commands
 qorid --verbose --s               | --script
 qorid -                           | $all_options
 qorid --                          | $long_options

@@ -1,7 +1,11 @@
 #include "fixture.h"
+#include "shell_export.h"
 #include "tool.h"
 
+#include <optional>
 #include <sstream>
+
+using namespace std::string_literals;
 
 namespace {
 
@@ -44,7 +48,8 @@ TEST(ToolOptions, ParsesShortLongPrefixedAndUnknownOptions) {
       {{"qorid", "-l", "word"}, false, true, false, false, false, {"word"}},
       {{"qorid", "-e", "ls", "-l"}, false, true, true, false, false, {"ls"}},
       {{"qorid", "-e", "--", "ls", "-l"}, false, false, true, false, false, {"ls", "-l"}},
-      {{"qorid", "-e", "ls", "-x", "y"}, false, false, true, false, false, {"ls", "y"}},
+      {{"qorid", "-e", "ls", "-z", "y"}, false, false, true, false, false, {"ls", "y"}},
+      {{"qorid", "--ex", "ls"}, false, false, true, false, false, {"ls"}},  // not --export
       {{"qorid", "--bogus", "-v"}, true, false, false, false, false, {}},
       {{"qorid", "-l", "-h"}, false, true, false, false, true, {}},
       {{"qorid", "-h", "-l"}, false, false, false, false, true, {}},
@@ -66,15 +71,22 @@ TEST(ToolOptions, ParsesShortLongPrefixedAndUnknownOptions) {
       EXPECT_EQ(c.rest, a.rest(o.firstArgument));
     }
   }
-  // --json and -j, which no other long option's prefix can be taken for.
+  // --json and -j, which no other long option's prefix can be taken for;
+  // --export from --exp on ("--e" and "--ex" are --exec's).
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{"qorid", "-j"}, {"qorid", "--j", "-v"}, {"qorid", "-lj"}}) {
     Argv a(args);
     EXPECT_TRUE(qorid::parseOptions(a.argc(), a.argv()).json) << args[1];
   }
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"qorid", "-x"}, {"qorid", "--exp"}, {"qorid", "-vx", "--", "--ex"}}) {
+    Argv a(args);
+    const qorid::ToolOptions o = qorid::parseOptions(a.argc(), a.argv());
+    EXPECT_TRUE(o.exportParams && !o.exec) << args[1];
+  }
   const std::string diagnostics = ::testing::internal::GetCapturedStderr();
   EXPECT_NE(std::string::npos, diagnostics.find("bogus"));
-  EXPECT_NE(std::string::npos, diagnostics.find("-- 'x'"));
+  EXPECT_NE(std::string::npos, diagnostics.find("-- 'z'"));
 }
 
 class ToolRunTest : public SystemTest {
@@ -114,6 +126,38 @@ TEST_F(ToolRunTest, JsonRefusesExecLikeListAndYieldsToHelp) {
   EXPECT_EQ(run({"qorid", "-h"}), run({"qorid", "-j", "-h"}));
   EXPECT_EQ("{\"number\":-1,\"name\":\"Unknown\",\"aliases\":[],\"parameters\":[]}\n",
             run({"qorid", "--json", "--list", "-v"}));
+}
+
+TEST_F(ToolRunTest, ExportYieldsToJsonWinsOverListAndRefusesExecLikeList) {
+  putNode("boardid", "5");
+  putNode("serial", "S\"1$\0x"s);
+  putNode("board-rev", "2");
+  const std::string exported = run({"qorid", "-x"});
+  EXPECT_NE(std::string::npos, exported.find("QOR_SERIAL=\"S\\\"1\\$\"\n"));
+  EXPECT_EQ(std::string::npos, exported.find("BOARD-REV"));
+  EXPECT_TRUE(testing_log::contains(
+      "Left out of --export: QOR_BOARD-REV is not a shell variable name"));
+  EXPECT_EQ(exported, run({"qorid", "--list", "-v", "--export"}));
+  EXPECT_EQ(run({"qorid", "-j"}), run({"qorid", "-x", "-j"}));
+  testing_log::clear();
+  EXPECT_EQ("We cannot list and execute at the same time\n", run({"qorid", "-x", "-e", "env"}, -1));
+  EXPECT_FALSE(testing_log::contains("Attempting to find alias by DT"));  // nothing loaded
+  EXPECT_EQ(run({"qorid", "-h"}), run({"qorid", "-x", "-h"}));
+}
+
+TEST(ShellExport, AssignmentsAShellReadsBack) {
+  const std::pair<std::pair<std::string, std::string>, std::optional<std::string>> cases[] = {
+      {{"QOR_ID", "5"}, "QOR_ID=\"5\""},
+      {{"QOR_WAN", "eth1\0junk"s}, "QOR_WAN=\"eth1\""},
+      {{"QOR_X", "a\\b\"c$d`e'f"}, "QOR_X=\"a\\\\b\\\"c\\$d\\`e'f\""},
+      {{"QOR_B", "\xff\xfe \t~"}, "QOR_B=\"\xff\xfe \t~\""},
+      {{"_a9", ""}, "_a9=\"\""},
+      {{"QOR_BOARD-REV,2", "x"}, std::nullopt}, {{"QOR_A.B", "x"}, std::nullopt},
+      {{"9A", "x"}, std::nullopt}, {{"", "x"}, std::nullopt}, {{"A=B", "x"}, std::nullopt},
+  };
+  for (const auto& [param, line] : cases) {
+    EXPECT_EQ(line, qorid::shellAssignment(param.first, param.second)) << param.first;
+  }
 }
 
 TEST_F(ToolRunTest, HelpWinsWhereverItStands) {
