@@ -33,6 +33,8 @@ source "$SRC/tests/support/checks.sh"
 source "$SRC/tests/support/fixtures.sh"
 source "$SRC/scripts/debian-root.sh"
 HOST=$(dpkg --print-architecture)
+# systemd's PATH for the units it starts.
+SYSTEMD_PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
 BOARDS=(armv7-dt-carrier armv7-builtin-hardware)
 PACKAGES=(libqorid1 libnolt0 libqorid-dev libnolt-dev qorid)
 DEFAULT_PAIRS=(trixie:amd64 trixie:arm64 trixie:armhf trixie:riscv64 bookworm:amd64 bookworm:armhf)
@@ -182,7 +184,8 @@ prove() {
   mkdir -p "$root/tmp/debs"
   for p in "${PACKAGES[@]}"; do cp "$SRC/dist/$s/$a/${p}_"*"_$a.deb" "$root/tmp/debs/"; done
   # The consumer's compiler and CMake, and man, on this machine's roots.
-  [ "$a" = "$HOST" ] && extra=(g++ cmake make man-db)
+  # And systemd, whose systemd-analyze judges the unit.
+  [ "$a" = "$HOST" ] && extra=(g++ cmake make man-db systemd)
   ok "$s $a: apt-get update" in_root "$root" apt-get update -qq
   ok "$s $a: apt-get install the packages" in_root "$root" sh -c \
     'apt-get install -y -qq --no-install-recommends /tmp/debs/*.deb "$@"' sh "${extra[@]}"
@@ -213,7 +216,37 @@ prove() {
     check "$s $a $board: nothing on standard error" "" "$(cat "$out.err")"
   done
 
+  # qorid.service: enabled by the package, and its command run as the unit
+  # runs it (systemd's own PATH) on the device-tree board: both files, as
+  # --export and --json print them, 0644 in a 0755 folder of root's.
+  local unit command published=$root/run/qorid board=${BOARDS[0]}
+  unit=$(in_root "$root" dpkg-query -L qorid | grep '/systemd/system/qorid.service$')
+  check "$s $a: the package has qorid.service" yes "$([ -f "$root$unit" ] && echo yes)"
+  check "$s $a: qorid.service is enabled" "$unit" \
+    "$(readlink "$root/etc/systemd/system/multi-user.target.wants/qorid.service")"
+  command=$(sed -n 's/^ExecStart=//p' "$root$unit")
+  rm -rf "$published"
+  ok "$s $a: the unit's command publishes" in_board "$root" "$a" "$board" \
+    env PATH="$SYSTEMD_PATH" sh -c "$command"
+  for file in parameters.env:--export board.json:--json; do
+    in_board "$root" "$a" "$board" qorid "${file#*:}" >"$WORK/$s-$a.${file%:*}" 2>/dev/null
+    ok "$s $a: ${file%:*} is what qorid ${file#*:} prints" \
+      cmp "$WORK/$s-$a.${file%:*}" "$published/${file%:*}"
+  done
+  check "$s $a: the published files and their folder" "755 root|644 root|644 root" \
+    "$(stat -c '%a %U' "$published" "$published/parameters.env" "$published/board.json" |
+      paste -sd '|')"
+  # A qorid that fails half-way leaves nothing, not even the earlier files.
+  printf '#!/bin/sh\necho partial\nexit 1\n' >"$root/usr/local/bin/qorid"
+  chmod +x "$root/usr/local/bin/qorid"
+  in_board "$root" "$a" "$board" env PATH="$SYSTEMD_PATH" sh -c "$command" 2>/dev/null
+  check "$s $a: a failing qorid fails the unit's command" 1 $?
+  check "$s $a: a failing qorid leaves no file" "" "$(ls -A "$published")"
+  rm "$root/usr/local/bin/qorid"
+
   if [ "$a" = "$HOST" ]; then
+    ok "$s $a: systemd-analyze verify qorid.service" in_root "$root" \
+      systemd-analyze verify "$unit"
     # Documentation, and building against the packages.
     for page in qorid qorid-dump known_qor_ids; do
       ok "$s $a: man $page" in_root "$root" sh -c "man $page | grep -q ."
