@@ -11,7 +11,8 @@ export CMAKE_BUILD_PARALLEL_LEVEL := $(JOBS)
 export CTEST_PARALLEL_LEVEL := $(JOBS)
 # What the full gate needs beyond the build and the quick tests.
 CHECK_DEPS := strace valgrind clang libclang-rt-14-dev clang-tidy cppcheck binutils \
-	dpkg-dev debhelper file lintian debootstrap qemu-user-static abigail-tools
+	dpkg-dev debhelper file lintian debootstrap qemu-user-static abigail-tools \
+	systemd-container
 # The board architectures that are cross-built and tested under qemu-user.
 CROSS_ARCHES := arm64 armhf riscv64
 # `make package SUITE=trixie ARCH=riscv64`: the packages' suite (default:
