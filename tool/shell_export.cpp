@@ -15,12 +15,12 @@ bool isShellName(const std::string& name) {
                      [](char c) { return isLetter(c) || (c >= '0' && c <= '9'); });
 }
 
-std::optional<std::string> shellAssignment(const std::string& name, const std::string& value) {
-  if (!isShellName(name)) {
+std::optional<std::string> shellAssignment(const qor_param& param) {
+  if (!isShellName(param.name)) {
     return std::nullopt;
   }
-  std::string line = name + "=\"";
-  for (const char c : value.substr(0, value.find('\0'))) {
+  std::string line = param.name + "=\"";
+  for (const char c : param.value.substr(0, param.value.find('\0'))) {
     if (c == '\\' || c == '"' || c == '$' || c == '`') {
       line += '\\';
     }

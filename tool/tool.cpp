@@ -134,7 +134,7 @@ int printJson(const Run& run) {
 int printExport(const Run& run) {
   run.identifier.loadParams();
   for (const qor_param& param : run.identifier.getParams()) {
-    if (const std::optional<std::string> line = shellAssignment(param.name, param.value)) {
+    if (const std::optional<std::string> line = shellAssignment(param)) {
       run.out << *line << '\n';
     } else {
       run.identifier.tryLog("Left out of --export: " + param.name +

@@ -156,7 +156,7 @@ TEST(ShellExport, AssignmentsAShellReadsBack) {
       {{"9A", "x"}, std::nullopt}, {{"", "x"}, std::nullopt}, {{"A=B", "x"}, std::nullopt},
   };
   for (const auto& [param, line] : cases) {
-    EXPECT_EQ(line, qorid::shellAssignment(param.first, param.second)) << param.first;
+    EXPECT_EQ(line, qorid::shellAssignment({param.first, param.second})) << param.first;
   }
 }
 
