@@ -18,13 +18,18 @@
 #    holding the board's files: the output must be the expected one,
 #    --exec env must give the parameters the fixture's list gives (the same
 #    on every architecture), --json must parse and say what --list and
-#    --verbose say. Then remove (the conffile stays) and purge (nothing is
-#    left). On this machine's architecture also the man pages and a
-#    consumer built with find_package(qorid) and with pkg-config.
+#    --verbose say; qorid.service is enabled and its command publishes
+#    both files, and leaves none when qorid fails. Then remove (the
+#    conffile stays) and purge (nothing is left). On this machine's
+#    architecture also systemd-analyze verify of the unit, a boot of the
+#    root under systemd-nspawn (the unit ran, a unit's EnvironmentFile= has
+#    the parameters), the man pages and a consumer built with
+#    find_package(qorid) and with pkg-config.
 # 3. This machine's packages of each suite built a second time in another
 #    folder: the .deb files must be the same, byte for byte.
 #
-# Roots of different pairs are made and proven side by side. Needs root,
+# A pair's root is proven as soon as its packages are built, while the
+# next pair builds, and two roots side by side. Needs root,
 # debootstrap, qemu-user-static and the network to Debian's archive; a
 # missing one is a failure, never a skip.
 set -u
@@ -79,61 +84,7 @@ ok() {
   rm -f "$out"
 }
 
-# --- 1. the packages --------------------------------------------------------
-# The foreign test roots' debootstraps go on while the packages are built
-# (a build makes its suite's root for this machine itself).
-for pair in "${pairs[@]}"; do
-  [ "${pair#*:}" != "$HOST" ] || continue
-  pristine_root "${pair%%:*}" "${pair#*:}" >"$WORK/debootstrap-${pair/:/-}.log" 2>&1 &
-done
-for pair in "${pairs[@]}"; do
-  s=${pair%%:*} a=${pair#*:}
-  ok "$s $a: packages built" env JOBS="$JOBS" bash "$SRC/scripts/build-package.sh" "$s" "$a"
-done
-for job in $(jobs -p); do
-  wait "$job" || fail "a debootstrap failed (see $WORK/debootstrap-*.log)"
-done
-[ "$failed" -eq 0 ] || finish
-
-for s in $suites; do
-  version=$(dpkg-parsechangelog -l "$SRC/debian/changelog" -S Version)$(suite_version "$s")
-  lint=()
-  for pair in "${pairs[@]}"; do
-    [ "${pair%%:*}" = "$s" ] || continue
-    a=${pair#*:}
-    dist=$SRC/dist/$s/$a
-    for p in "${PACKAGES[@]}"; do
-      deb=$dist/${p}_${version}_$a.deb
-      if [ ! -f "$deb" ]; then
-        fail "$s $a: no $(basename "$deb")"
-        continue
-      fi
-      check "$s $a: $p version" "$version" "$(dpkg-deb -f "$deb" Version)"
-      check "$s $a: $p architecture" "$a" "$(dpkg-deb -f "$deb" Architecture)"
-      lint+=("$deb")
-    done
-    for lib in libqorid1:libqorid.so.1 libnolt0:libnolt.so.0; do
-      check "$s $a: ${lib#*:} in the multiarch folder" \
-        "./usr/lib/$(dpkg-architecture -a"$a" -qDEB_HOST_MULTIARCH 2>/dev/null)/${lib#*:}" \
-        "$(dpkg-deb -c "$dist/${lib%%:*}_${version}_$a.deb" | grep -oE "[^ ]*/${lib#*:}( |$)" | tr -d ' ')"
-    done
-  done
-  # lintian of the suite, in its build root: each suite by its own rules.
-  broot=$(prepared_root "$s" "$HOST" build-essential dpkg-dev debhelper fakeroot lintian)
-  rm -rf "$broot/lint"
-  mkdir -p "$broot/lint"
-  cp "${lint[@]}" "$broot/lint/"
-  # One run: it fails on errors and warnings only, and says the rest too.
-  if in_root "$broot" sh -c \
-    'lintian --fail-on error,warning -I --pedantic --tag-display-limit 0 /lint/*.deb' \
-    >"$WORK/lintian-$s.txt" 2>&1; then pass; else
-    fail "$s: lintian finds an error or a warning"; sed 's/^/    /' "$WORK/lintian-$s.txt" >&2
-  fi
-  rm -rf "$broot/lint"
-done
-[ "$failed" -eq 0 ] || finish
-
-# --- 2. fresh roots ---------------------------------------------------------
+# --- proving a pair on a fresh root -------------------------------------------
 # in_board ROOT ARCH BOARD COMMAND...: COMMAND chrooted into ROOT as the
 # board: its files under /proc (a plain folder) and /etc, its net lines'
 # interfaces in a namespace of its own. The roots have no uname shim: on
@@ -200,12 +151,21 @@ UNIT
   rm -f "$probe" "$root/etc/systemd/system/multi-user.target.wants/qorid-probe.service"
 }
 
-# prove SUITE ARCH: one pair on its fresh root. Run in the background: its
-# counts go to $WORK/SUITE-ARCH.counts, its words to $WORK/SUITE-ARCH.log.
+# prove SUITE ARCH: one pair on its fresh root, once its packages are built.
+# Run in the background: its counts go to $WORK/SUITE-ARCH.counts, its
+# words to $WORK/SUITE-ARCH.log.
 prove() {
   local s=$1 a=$2 root=$WORK/$1-$2 board expected out extra=() p
   passed=0 failed=0
   echo "== $s $a: fresh root, packages installed with apt"
+  if [ "$a" != "$HOST" ]; then  # its debootstrap, started at the beginning
+    until [ -f "$WORK/debootstrap-$s-$a.status" ]; do sleep 2; done
+    if [ "$(cat "$WORK/debootstrap-$s-$a.status")" != 0 ]; then
+      fail "$s $a: debootstrap"; tail -n 20 "$WORK/debootstrap-$s-$a.log" | sed 's/^/    /' >&2
+      echo "$passed $failed" >"$WORK/$s-$a.counts"
+      return
+    fi
+  fi
   local start=$SECONDS
   fresh_root "$s" "$a" "$root"
   mkdir -p "$root/tmp/debs"
@@ -249,8 +209,12 @@ prove() {
   local unit command published=$root/run/qorid board=${BOARDS[0]}
   unit=$(in_root "$root" dpkg-query -L qorid | grep '/systemd/system/qorid.service$')
   check "$s $a: the package has qorid.service" yes "$([ -f "$root$unit" ] && echo yes)"
-  check "$s $a: qorid.service is enabled" "$unit" \
-    "$(readlink "$root/etc/systemd/system/multi-user.target.wants/qorid.service")"
+  # The link names the unit by /lib or /usr/lib (one folder on these roots).
+  local wanted
+  wanted=$(readlink "$root/etc/systemd/system/multi-user.target.wants/qorid.service")
+  check "$s $a: qorid.service is enabled" yes \
+    "$([[ $wanted == */systemd/system/qorid.service ]] && [ "$root$wanted" -ef "$root$unit" ] &&
+      echo yes)"
   command=$(sed -n 's/^ExecStart=//p' "$root$unit")
   rm -rf "$published"
   ok "$s $a: the unit's command publishes" in_board "$root" "$a" "$board" \
@@ -312,25 +276,81 @@ prove() {
   echo "$passed $failed" >"$WORK/$s-$a.counts"
 }
 
-# Two pairs at a time: foreign ones spend their time in the emulator.
-running=0
+# --- the run -----------------------------------------------------------------
+# The packages are built one pair after the other; each pair's root is
+# proven as soon as its packages are there, two roots at a time, while the
+# next pair builds. The foreign roots' debootstraps go on from the start (a
+# build makes its suite's root for this machine itself).
 for pair in "${pairs[@]}"; do
-  if [ "$running" -ge 2 ]; then
-    wait -n
-    running=$((running - 1))
-  fi
-  prove "${pair%%:*}" "${pair#*:}" >"$WORK/${pair/:/-}.log" 2>&1 &
-  running=$((running + 1))
+  [ "${pair#*:}" != "$HOST" ] || continue
+  { pristine_root "${pair%%:*}" "${pair#*:}" >"$WORK/debootstrap-${pair/:/-}.log" 2>&1
+    echo $? >"$WORK/debootstrap-${pair/:/-}.status"; } &
 done
-wait
+proving=()
+# prove_soon SUITE ARCH: prove in the background once fewer than two run.
+prove_soon() {
+  local pid alive
+  while :; do
+    alive=()
+    for pid in "${proving[@]}"; do kill -0 "$pid" 2>/dev/null && alive+=("$pid"); done
+    proving=("${alive[@]}")
+    [ "${#proving[@]}" -lt 2 ] && break
+    sleep 2
+  done
+  prove "$1" "$2" >"$WORK/$1-$2.log" 2>&1 &
+  proving+=("$!")
+}
+
+# --- 1. the packages, and 2. their roots -------------------------------------
 for pair in "${pairs[@]}"; do
-  cat "$WORK/${pair/:/-}.log"
-  if read -r p f <"$WORK/${pair/:/-}.counts" 2>/dev/null; then
-    passed=$((passed + p)) failed=$((failed + f))
+  s=${pair%%:*} a=${pair#*:}
+  if env JOBS="$JOBS" bash "$SRC/scripts/build-package.sh" "$s" "$a" >"$WORK/build-$s-$a.log" 2>&1
+  then
+    pass
+    prove_soon "$s" "$a"
   else
-    fail "${pair/:/ }: the proof did not finish"
+    fail "$s $a: packages built"; tail -n 20 "$WORK/build-$s-$a.log" | sed 's/^/    /' >&2
+    echo "0 1" >"$WORK/$s-$a.counts"
   fi
 done
+
+for s in $suites; do
+  version=$(dpkg-parsechangelog -l "$SRC/debian/changelog" -S Version)$(suite_version "$s")
+  lint=()
+  for pair in "${pairs[@]}"; do
+    [ "${pair%%:*}" = "$s" ] || continue
+    a=${pair#*:}
+    dist=$SRC/dist/$s/$a
+    for p in "${PACKAGES[@]}"; do
+      deb=$dist/${p}_${version}_$a.deb
+      if [ ! -f "$deb" ]; then
+        fail "$s $a: no $(basename "$deb")"
+        continue
+      fi
+      check "$s $a: $p version" "$version" "$(dpkg-deb -f "$deb" Version)"
+      check "$s $a: $p architecture" "$a" "$(dpkg-deb -f "$deb" Architecture)"
+      lint+=("$deb")
+    done
+    for lib in libqorid1:libqorid.so.1 libnolt0:libnolt.so.0; do
+      check "$s $a: ${lib#*:} in the multiarch folder" \
+        "./usr/lib/$(dpkg-architecture -a"$a" -qDEB_HOST_MULTIARCH 2>/dev/null)/${lib#*:}" \
+        "$(dpkg-deb -c "$dist/${lib%%:*}_${version}_$a.deb" | grep -oE "[^ ]*/${lib#*:}( |$)" | tr -d ' ')"
+    done
+  done
+  # lintian of the suite, in its build root: each suite by its own rules.
+  broot=$(prepared_root "$s" "$HOST" build-essential dpkg-dev debhelper fakeroot lintian)
+  rm -rf "$broot/lint"
+  mkdir -p "$broot/lint"
+  cp "${lint[@]}" "$broot/lint/"
+  # One run: it fails on errors and warnings only, and says the rest too.
+  if in_root "$broot" sh -c \
+    'lintian --fail-on error,warning -I --pedantic --tag-display-limit 0 /lint/*.deb' \
+    >"$WORK/lintian-$s.txt" 2>&1; then pass; else
+    fail "$s: lintian finds an error or a warning"; sed 's/^/    /' "$WORK/lintian-$s.txt" >&2
+  fi
+  rm -rf "$broot/lint"
+done
+
 
 # --- 3. reproducible --------------------------------------------------------
 for s in $suites; do
@@ -341,6 +361,16 @@ for s in $suites; do
   for deb in "$SRC/dist/$s/$HOST"/*.deb; do
     ok "$s reproducible: $(basename "$deb")" cmp "$deb" "$WORK/again-$s/$(basename "$deb")"
   done
+done
+
+wait
+for pair in "${pairs[@]}"; do
+  cat "$WORK/${pair/:/-}.log" 2>/dev/null
+  if read -r p f <"$WORK/${pair/:/-}.counts" 2>/dev/null; then
+    passed=$((passed + p)) failed=$((failed + f))
+  else
+    fail "${pair/:/ }: the proof did not finish"
+  fi
 done
 
 for s in $suites; do
