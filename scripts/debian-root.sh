@@ -137,15 +137,20 @@ need_root_tools() {
 }
 
 pristine_root() {
-  local suite=$1 arch=$2 pristine=$ROOTS/pristine-$1-$2 log
+  local suite=$1 arch=$2 pristine=$ROOTS/pristine-$1-$2 log namespace
   check_suite_arch "$suite" "$arch"
   need_root_tools "$arch"
   if [ ! -e "$pristine/.complete" ]; then
-    rm -rf "$pristine"
+    remove_root "$pristine"
     mkdir -p "$ROOTS"
     log=$ROOTS/debootstrap-$suite-$arch.log
     echo "debootstrap: a minbase $suite root for $arch"
-    debootstrap --variant=minbase --arch="$arch" "$suite" "$pristine" "$(debian_mirror)" \
+    # In a mount namespace of its own, the /proc and /sys debootstrap mounts
+    # in the root go with it, even when it is interrupted. Where none can be
+    # made (a chroot whose / is no mount point), remove_root clears up.
+    namespace=(unshare --mount --)
+    unshare --mount true 2>/dev/null || namespace=()
+    "${namespace[@]}" debootstrap --variant=minbase --arch="$arch" "$suite" "$pristine" "$(debian_mirror)" \
       >"$log" 2>&1 ||
       { tail -n 20 "$log" >&2; root_die "debootstrap of $suite for $arch failed (see $log)"; }
     touch "$pristine/.complete"
@@ -168,10 +173,31 @@ prepared_root() {
   echo "$dir"
 }
 
+# remove_root DIR: removes the root DIR, first unmounting whatever is still
+# mounted inside it (a root an earlier, interrupted run left behind), so that
+# the removal never reaches into this machine's /proc, /sys or /dev.
+remove_root() {
+  local dir escaped mount
+  [ -e "$1" ] || return 0
+  dir=$(realpath -- "$1")
+  # Field 5 of mountinfo is the mount point, with \, space, tab and newline
+  # written as octal escapes; the deepest mounts come first.
+  escaped=${dir//\\/\\134}
+  escaped=${escaped// /\\040}
+  escaped=${escaped//$'\t'/\\011}
+  escaped=${escaped//$'\n'/\\012}
+  ROOT="$escaped/" awk 'index($5 "/", ENVIRON["ROOT"]) == 1 { print $5 }' /proc/self/mountinfo |
+    LC_ALL=C sort -r | while IFS= read -r mount; do
+      umount -l -- "$(printf '%b' "$mount")" ||
+        root_die "cannot unmount $(printf '%b' "$mount"), left mounted in $dir"
+    done
+  rm -rf --one-file-system -- "$dir" || root_die "cannot remove $dir"
+}
+
 fresh_root() {
   local suite=$1 arch=$2 dir=$3 pristine=$ROOTS/pristine-$1-$2
   pristine_root "$suite" "$arch"
-  rm -rf "$dir"
+  remove_root "$dir"
   mkdir -p "$(dirname "$dir")"
   cp -a "$pristine" "$dir"
   rm -f "$dir/.complete"
