@@ -119,14 +119,8 @@ root=$pc
 # past the smallest size allowed): the wrapper lists its descriptors,
 # becomes qorid, which becomes a shell that lists them again.
 for appender in FileAppender RollingFileAppender; do
-  cat >"$root/etc/qorid.conf" <<CONF
-log4cpp.rootCategory=DEBUG, file
-log4cpp.appender.file=$appender
-log4cpp.appender.file.fileName=/tmp/qorid.log
-log4cpp.appender.file.maxFileSize=4096
-log4cpp.appender.file.layout=PatternLayout
-log4cpp.appender.file.layout.ConversionPattern=%-1024m%-1024m%-1024m%-1024m%n
-CONF
+  log_to_file "$root" DEBUG "$appender" /tmp/qorid.log '%-1024m%-1024m%-1024m%-1024m%n'
+  echo log4cpp.appender.file.maxFileSize=4096 >>"$root/etc/qorid.conf"
   rm -f "$root"/tmp/qorid.log*
   run "$root" bash -c 'exec 7</dev/null; ls /proc/$$/fd; echo --
     exec "$0" -e -- bash -c "ls /proc/\$\$/fd; :"' "$QORID"

@@ -34,6 +34,17 @@ check_list() {
   check_file "$1: list ends alike" <(tail -n 1 "$2") <(tail -n 1 "$3")
 }
 
+# log_to_file ROOT LEVEL [APPENDER [FILE [PATTERN]]]: the board's qorid.conf
+# sends qorid's LEVEL and above through the appender "file", an APPENDER
+# (FileAppender) of FILE (/tmp/qorid.log), a PATTERN ("%p %m%n") a line.
+# More settings of the appender can be added to the file.
+log_to_file() {
+  printf 'log4cpp.%s\n' rootCategory=ERROR "category.qorid=$2, file" \
+    "appender.file=${3:-FileAppender}" "appender.file.fileName=${4:-/tmp/qorid.log}" \
+    appender.file.layout=PatternLayout "appender.file.layout.ConversionPattern=${5:-%p %m%n}" \
+    >"$1/etc/qorid.conf"
+}
+
 # --- sandbox --------------------------------------------------------------
 # A board's root is a directory laid out like a root file system (etc/,
 # proc/) that the tool sees as / through a chroot, in its own mount and

@@ -7,12 +7,6 @@ require_sandbox
 
 cpu_hw() { printf 'processor\t: 0\nHardware\t: %s\n' "$1"; }
 mega=$(head -c 1000000 /dev/zero | tr '\0' 'M')
-# warn_log ROOT: WARN and above go to ROOT/tmp/qorid.log.
-warn_log() {
-  printf '%s\n' 'log4cpp.rootCategory=WARN, f' 'log4cpp.appender.f=FileAppender' \
-    'log4cpp.appender.f.fileName=/tmp/qorid.log' 'log4cpp.appender.f.layout=PatternLayout' \
-    'log4cpp.appender.f.layout.ConversionPattern=%p %m%n' >"$1/etc/qorid.conf"
-}
 cut_logged() { grep -c "^WARN Read only the first 1048576 bytes of $2, the rest is ignored$" "$1/tmp/qorid.log"; }
 # Runs that read files without end: bounded memory (a sanitizer's runtime
 # needs more address space than that).
@@ -41,7 +35,7 @@ check "50,000 lines: the last alias" "50000 - B50000" "$out"
 # Past 1 MiB the known identities are cut, once logged: the line the limit
 # cuts ("Cut:12" of "Cut:123456") is not taken for a shorter one.
 root=$(new_root cut)
-warn_log "$root"
+log_to_file "$root" WARN
 x999=$(head -c 999 /dev/zero | tr '\0' x)
 { for _ in $(seq 1047); do echo "$x999"; done; head -c 1569 /dev/zero | tr '\0' x; echo
   printf 'Cut:123456:c\n'; } >"$root/etc/known_qor_ids"
@@ -60,7 +54,7 @@ check "known identities /dev/zero: --json -e refused" \
 # A device-tree value and /proc/cpuinfo without end are read up to 1 MiB:
 # the board's name is cut there and the tool goes on as usual.
 root=$(new_root endless)
-warn_log "$root"
+log_to_file "$root" WARN
 node=$root/proc/device-tree/morvane
 mkdir -p "$node"
 printf '7' >"$node/boardid"

@@ -4,20 +4,9 @@
 source "$(dirname "$0")/harness.sh"
 require_sandbox
 
-debug_to_file() {
-  cat >"$1/etc/qorid.conf" <<'CONF'
-log4cpp.rootCategory=ERROR
-log4cpp.category.qorid=DEBUG, file
-log4cpp.appender.file=FileAppender
-log4cpp.appender.file.fileName=/tmp/qorid.log
-log4cpp.appender.file.layout=PatternLayout
-log4cpp.appender.file.layout.ConversionPattern=%p %m%n
-CONF
-}
-
 # A 32-bit ARM board found by its Hardware line, built-in table.
 root=$(new_root arm "$DUMPS/armv7-builtin-hardware")
-debug_to_file "$root"
+log_to_file "$root" DEBUG
 run "$root" "$QORID" --verbose
 check "arm board output" "2 - Tessaron QVK" "$out"
 check "nothing on standard error" "" "$err"
@@ -35,7 +24,7 @@ check_file "output closed: the log holds the log only" \
 
 # An unknown board: the whole determination and its ERROR report, twice.
 root=$(new_root unknown "$DUMPS/armv7-generic-unknown")
-debug_to_file "$root"
+log_to_file "$root" DEBUG
 printf 'only one field\nMorvane Gateway 410:41x:gw410\n' >"$root/etc/known_qor_ids"
 run "$root" "$QORID" -v
 check "unknown board output" "-1 - Unknown" "$out"
@@ -45,8 +34,7 @@ check_file "unknown board log" "$FIXTURES/expected/armv7-generic-unknown.log" "$
 # the tool's output and status are what they are without it.
 while IFS='|' read -r appender file said; do
   root=$(new_root "unusable-$appender${file//\//-}" "$DUMPS/armv7-generic-unknown")
-  debug_to_file "$root"
-  sed -i -e "s|=FileAppender|=$appender|" -e "s|=/tmp/qorid.log|=$file|" "$root/etc/qorid.conf"
+  log_to_file "$root" DEBUG "$appender" "$file"
   run "$root" "$QORID" -v
   check "$appender $file: status" 0 "$status"
   check "$appender $file: output" "-1 - Unknown" "$out"
@@ -62,8 +50,7 @@ CASES
 # A date in the layout, in a root without /etc/localtime: what that leaves
 # in errno is no failed write.
 root=$(new_root localtime "$DUMPS/armv7-generic-unknown")
-debug_to_file "$root"
-sed -i 's/ConversionPattern=%p/ConversionPattern=%d %p/' "$root/etc/qorid.conf"
+log_to_file "$root" DEBUG FileAppender /tmp/qorid.log '%d %p %m%n'
 run "$root" "$QORID" -v
 check "dated log: nothing on standard error" "" "$err"
 lines=$(grep -c . "$root/tmp/qorid.log")
@@ -131,7 +118,6 @@ levels=$(printf '.a%.0s' {1..40})
 dots=$(printf '.%.0s' {1..60000})
 xs=$(printf 'x%.0s' {1..3000})
 piece=$(printf 'z%.0s' {1..251})  # with "   \0", the 255 bytes log4cpp reads at once
-rolling='log4cpp.rootCategory=DEBUG, file\nlog4cpp.appender.file=RollingFileAppender\nlog4cpp.appender.file.fileName=/tmp/qorid.log\nlog4cpp.appender.file.layout=BasicLayout\n'
 pattern='log4cpp.rootCategory=DEBUG, a\nlog4cpp.appender.a=ConsoleAppender\nlog4cpp.appender.a.layout=PatternLayout\nlog4cpp.appender.a.layout.ConversionPattern=%s\n'
 while IFS='|' read -r kind reason; do
   root=$(new_root "refused-$kind" "$DUMPS/armv7-generic-unknown")
@@ -147,9 +133,9 @@ while IFS='|' read -r kind reason; do
       "$piece" "$levels" >"$conf" ;;
     width) printf "$pattern" '%-2147483648m%n' >"$conf" ;;
     doubling) printf 'log4cpp.x=%s\nlog4cpp.y=${x}${x}\n' "$xs" >"$conf" ;;
-    max*) { printf "$rolling"; printf 'log4cpp.appender.file.%s\n' ${kind//,/ }; } >"$conf" ;;
-    log-fifo) printf "$rolling" | sed 's/=RollingFileAppender/=FileAppender/' >"$conf"
-      mkfifo "$root/tmp/qorid.log" ;;
+    max*) log_to_file "$root" DEBUG RollingFileAppender
+      printf 'log4cpp.appender.file.%s\n' ${kind//,/ } >>"$conf" ;;
+    log-fifo) log_to_file "$root" DEBUG; mkfifo "$root/tmp/qorid.log" ;;
   esac
   run "$root" "$QORID"
   check "$kind: exit status" 0 "$status"
@@ -181,9 +167,8 @@ CASES
 # The limits themselves are accepted: a hundred backups of 4096 bytes, and
 # lines that fill one each.
 root=$(new_root rolling-limits "$DUMPS/armv7-generic-unknown")
-printf "$rolling" | sed 's/BasicLayout/PatternLayout/' >"$root/etc/qorid.conf"
-printf 'log4cpp.appender.file.%s\n' maxBackupIndex=100 maxFileSize=4096 \
-  'layout.ConversionPattern=%-1024m%-1024m%-1024m%-1024m%n' >>"$root/etc/qorid.conf"
+log_to_file "$root" DEBUG RollingFileAppender /tmp/qorid.log '%-1024m%-1024m%-1024m%-1024m%n'
+printf 'log4cpp.appender.file.%s\n' maxBackupIndex=100 maxFileSize=4096 >>"$root/etc/qorid.conf"
 run "$root" "$QORID"
 check "rolling at the limits: output" "-1" "$out"
 check "rolling at the limits: accepted" "" "$err"
