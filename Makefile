@@ -103,7 +103,7 @@ package:
 
 # The packages of every suite and architecture.
 packages:
-	$(foreach s,trixie bookworm,$(foreach a,$(if $(filter trixie,$(s)),amd64 arm64 armhf riscv64,amd64 arm64 armhf),\
+	$(foreach s,trixie bookworm,$(foreach a,$(shell bash -c '. scripts/debian-root.sh && suite_arches $(s)'),\
 		JOBS=$(JOBS) bash scripts/build-package.sh $(s) $(a) &&)) true
 
 # The packages built, linted by their suite's lintian, installed with apt on

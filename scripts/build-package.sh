@@ -76,12 +76,8 @@ fi
 # target's liblog4cpp5-dev replaces another's from an earlier build.
 in_root "$broot" apt-get build-dep -y -qq --no-install-recommends "${cross[@]}" \
   "$WORK/qorid-$version" >/dev/null
-if [ "$ARCH" = "$HOST" ]; then
-  in_root "$broot" bash -c "cd $WORK/qorid-$version && dpkg-buildpackage -b -us -uc -j$JOBS"
-else
-  in_root "$broot" bash -c \
-    "cd $WORK/qorid-$version && dpkg-buildpackage -a $ARCH -Pcross -b -us -uc -j$JOBS"
-fi
+in_root "$broot" bash -c \
+  "cd $WORK/qorid-$version && dpkg-buildpackage ${cross[*]} ${cross:+-Pcross} -b -us -uc -j$JOBS"
 
 rm -rf "$DIST"
 mkdir -p "$DIST"
