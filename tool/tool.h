@@ -21,8 +21,9 @@ struct ToolOptions {
 
 // Parses argv with getopt_long (permuting, so argv may be reordered; "--"
 // ends the options). "--e" and "--ex" stay prefixes of --exec, as they were
-// before --export (argv may point at a spelled-out "--exec" afterwards). Unknown options are reported by getopt_long on standard
-// error and otherwise ignored. Safe to call more than once per process.
+// before --export (argv may point at a spelled-out "--exec" afterwards).
+// Unknown options are reported by getopt_long on standard error and
+// otherwise ignored. Safe to call more than once per process.
 ToolOptions parseOptions(int argc, char** argv);
 
 // Carries out what the options ask for on `identifier`, writing to `out`.

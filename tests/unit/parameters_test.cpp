@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 
 using namespace std::string_literals;
@@ -31,12 +30,7 @@ class ParametersTest : public SystemTest {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
   std::string outPath() const { return root() + "/out"; }
-  std::string out() const {
-    std::ifstream in(outPath());
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
+  std::string out() const { return testing_fs::readFile(outPath()); }
   std::string script(const std::string& name, const std::string& body) {
     const std::string path = root() + "/" + name;
     testing_fs::writeFile(path, body);
