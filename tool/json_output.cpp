@@ -3,7 +3,6 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <sstream>
 
 namespace qorid {
 namespace {
@@ -65,14 +64,6 @@ Lead leadOf(unsigned char c) {
 }
 
 }  // namespace
-
-std::string identityJson(int number, const std::string& name,
-                         const std::vector<std::string>& aliases,
-                         const std::vector<qor_param>& params) {
-  std::ostringstream out;
-  writeIdentityJson(out, number, name, aliases, params);
-  return out.str();
-}
 
 void writeIdentityJson(std::ostream& out, int number, const std::string& name,
                        const std::vector<std::string>& aliases,

@@ -19,11 +19,8 @@ namespace qorid {
 // member beside it: "name_base64" for the name, "aliases_base64" (the whole
 // list) for the aliases, and "name_base64" or "value_base64" inside a
 // parameter.
-std::string identityJson(int number, const std::string& name,
-                         const std::vector<std::string>& aliases,
-                         const std::vector<qor_param>& params);
-// The same document written to `out` text by text, so that memory holds one
-// escaped text at a time, never the whole document.
+// It is written to `out` text by text, so that memory holds one escaped
+// text at a time, never the whole document.
 void writeIdentityJson(std::ostream& out, int number, const std::string& name,
                        const std::vector<std::string>& aliases,
                        const std::vector<qor_param>& params);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 
 using namespace std::string_literals;
@@ -41,14 +42,16 @@ TEST(JsonOutput, Base64OfEveryLengthRemainder) {
 }
 
 TEST(JsonOutput, BadTextsGetReplacementAndTheirBytesBeside) {
+  std::ostringstream json;
+  qorid::writeIdentityJson(json, 2, "B\xff", {"q", "\xfe"},
+                           {{"QOR_X", "a\0\n"s}, {"QOR_\xc0", "\xff"}});
   EXPECT_EQ(
       "{\"number\":2,\"name\":\"B\xef\xbf\xbd\",\"name_base64\":\"Qv8=\","
       "\"aliases\":[\"q\",\"\xef\xbf\xbd\"],\"aliases_base64\":[\"cQ==\",\"/g==\"],"
       "\"parameters\":[{\"name\":\"QOR_X\",\"value\":\"a\\u0000\\n\"},"
       "{\"name\":\"QOR_\xef\xbf\xbd\",\"name_base64\":\"UU9SX8A=\","
       "\"value\":\"\xef\xbf\xbd\",\"value_base64\":\"/w==\"}]}",
-      qorid::identityJson(2, "B\xff", {"q", "\xfe"},
-                          {{"QOR_X", "a\0\n"s}, {"QOR_\xc0", "\xff"}}));
+      json.str());
 }
 
 }  // namespace
