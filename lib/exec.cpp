@@ -1,5 +1,7 @@
 #include "exec.h"
 
+#include "one_line.h"
+
 #include <unistd.h>
 
 #include <cerrno>
@@ -29,6 +31,42 @@ std::string_view untilNul(std::string_view text) { return text.substr(0, text.fi
 
 }  // namespace
 
+std::vector<LeftOut> environmentVerdicts(const std::vector<Variable>& variables) {
+  std::vector<LeftOut> verdicts;
+  verdicts.reserve(variables.size());
+  const size_t longest = maxEnvironmentString();
+  size_t used = 0;
+  for (const Variable& variable : variables) {
+    const std::string_view name = untilNul(variable.name);
+    const size_t length = name.size() + 1 + untilNul(variable.value).size();
+    const size_t cost = length + 1 + sizeof(char*);
+    if (name.empty() || name.find('=') != std::string_view::npos) {
+      verdicts.push_back(LeftOut::kBadName);
+    } else if (length > longest) {
+      verdicts.push_back(LeftOut::kTooLong);
+    } else if (cost > kEnvironmentBudget - used) {
+      verdicts.push_back(LeftOut::kPastBudget);
+    } else {
+      used += cost;
+      verdicts.push_back(LeftOut::kNo);
+    }
+  }
+  return verdicts;
+}
+
+std::string leftOutReason(LeftOut verdict) {
+  switch (verdict) {
+    case LeftOut::kTooLong:
+      return "value too long";
+    case LeftOut::kPastBudget:
+      return "over the " + std::to_string(kEnvironmentBudget) + " bytes all parameters may take";
+    case LeftOut::kNo:
+    case LeftOut::kBadName:
+      break;
+  }
+  return {};
+}
+
 size_t maxEnvironmentString() {
   const long page = ::sysconf(_SC_PAGESIZE);
   return static_cast<size_t>(page > 0 ? page : 4096) * 32 - 1;
@@ -46,17 +84,16 @@ void exportVariables(const std::vector<Variable>& variables) {
     position.emplace(text.substr(0, text.find('=')), entries.size());
     entries.push_back(*entry);
   }
-  const size_t longest = maxEnvironmentString();
-  for (const Variable& variable : variables) {
-    const std::string_view name = untilNul(variable.name);
-    const std::string_view value = untilNul(variable.value);
-    if (name.empty() || name.find('=') != std::string_view::npos) {
+  const std::vector<LeftOut> verdicts = environmentVerdicts(variables);
+  for (size_t i = 0; i < variables.size(); ++i) {
+    const std::string_view name = untilNul(variables[i].name);
+    const std::string_view value = untilNul(variables[i].value);
+    if (verdicts[i] == LeftOut::kBadName) {
       continue;
     }
-    if (name.size() + 1 + value.size() > longest) {
-      const std::string shown(name);
-      (void)std::fprintf(stderr, "qorid: %s left out of the environment: value too long\n",
-                         shown.c_str());
+    if (verdicts[i] != LeftOut::kNo) {
+      (void)std::fprintf(stderr, "qorid: %s left out of the environment: %s\n",
+                         oneLine(name).c_str(), leftOutReason(verdicts[i]).c_str());
       continue;
     }
     std::string& text = environment->strings.emplace_back();
@@ -78,7 +115,7 @@ void exportVariables(const std::vector<Variable>& variables) {
 int runProgram(const char* file, char* const argv[]) {
   const int result = ::execvp(file, argv);
   const int error = errno;
-  (void)std::fprintf(stderr, "qorid: %s: %s\n", file, std::strerror(error));
+  (void)std::fprintf(stderr, "qorid: %s: %s\n", oneLine(file).c_str(), std::strerror(error));
   errno = error;
   return result;
 }

@@ -5,8 +5,20 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <string>
 #include <utility>
 #include <vector>
+
+namespace {
+
+std::vector<qorid::Variable> variablesOf(const std::vector<qor_param>& params) {
+  std::vector<qorid::Variable> variables(params.size());
+  std::transform(params.begin(), params.end(), variables.begin(),
+                 [](const qor_param& p) { return qorid::Variable{p.name, p.value}; });
+  return variables;
+}
+
+}  // namespace
 
 void QorIdentifier::addParameter(std::string name, std::string value) {
   mParams.push_back(qor_param{std::move(name), std::move(value)});
@@ -28,10 +40,7 @@ int QorIdentifier::execute(int argc, char** argv, bool script) {
     return -1;
   }
   const char* command = argv[0];
-  std::vector<qorid::Variable> variables(mParams.size());
-  std::transform(mParams.begin(), mParams.end(), variables.begin(),
-                 [](const qor_param& p) { return qorid::Variable{p.name, p.value}; });
-  qorid::exportVariables(variables);
+  qorid::exportVariables(variablesOf(mParams));
   if (!script) {
     return qorid::runProgram(command, argv);
   }
@@ -46,4 +55,15 @@ int QorIdentifier::execute(int argc, char** argv, bool script) {
   shellArgv.push_back(const_cast<char*>(shell));
   shellArgv.insert(shellArgv.end(), argv, argv + argc + 1);
   return qorid::runProgram(shell, shellArgv.data());
+}
+
+std::vector<std::string> QorIdentifier::whyLeftOutOfEnvironment() const {
+  const std::vector<qorid::LeftOut> verdicts = qorid::environmentVerdicts(variablesOf(mParams));
+  std::vector<std::string> reasons;
+  reasons.reserve(verdicts.size());
+  for (const qorid::LeftOut verdict : verdicts) {
+    reasons.push_back(verdict == qorid::LeftOut::kBadName ? "not a variable name"
+                                                          : qorid::leftOutReason(verdict));
+  }
+  return reasons;
 }

@@ -25,6 +25,7 @@ packages=(
   tar gzip                    # board dumps: qorid-dump and its test
   nlohmann-json3-dev          # the JSON writer of qorid --json
   python3                     # the JSON tests read the output with its json module
+  busybox locales             # --export read back by busybox sh, and under CJK locales
 )
 packages+=("$@")
 

@@ -1,11 +1,15 @@
 #include "shell_export.h"
 
+#include "json_output.h"
+
 #include <algorithm>
 
 namespace qorid {
 namespace {
 
 bool isLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
+
+std::string untilNul(const std::string& text) { return text.substr(0, text.find('\0')); }
 
 }  // namespace
 
@@ -15,18 +19,32 @@ bool isShellName(const std::string& name) {
                      [](char c) { return isLetter(c) || (c >= '0' && c <= '9'); });
 }
 
-std::optional<std::string> shellAssignment(const qor_param& param) {
+std::string whyNotExported(const qor_param& param, const std::string& leftOut) {
   if (!isShellName(param.name)) {
+    return param.name + " is not a shell variable name";
+  }
+  if (!leftOut.empty()) {
+    return param.name + ": " + leftOut;
+  }
+  if (!isValidUtf8(untilNul(param.value))) {
+    return param.name + ": value not UTF-8";
+  }
+  return {};
+}
+
+std::optional<std::string> shellAssignment(const qor_param& param) {
+  if (!whyNotExported(param, {}).empty()) {
     return std::nullopt;
   }
-  std::string line = param.name + "=\"";
-  for (const char c : param.value.substr(0, param.value.find('\0'))) {
-    if (c == '\\' || c == '"' || c == '$' || c == '`') {
-      line += '\\';
+  std::string line = param.name + "='";
+  for (const char c : untilNul(param.value)) {
+    if (c == '\'') {
+      line += "'\"'\"'";
+    } else {
+      line += c;
     }
-    line += c;
   }
-  line += '"';
+  line += '\'';
   return line;
 }
 

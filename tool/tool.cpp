@@ -11,6 +11,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace qorid {
 namespace {
@@ -130,16 +131,19 @@ int printJson(const Run& run) {
 }
 
 // Each parameter as --exec puts it in the environment, as an assignment a
-// shell or systemd reads back; a name that is no shell name is left out.
+// shell or systemd reads back; what cannot be carried that way (a name that
+// is no shell name, a value that is not UTF-8, and what --exec leaves out)
+// is left out, with a WARN line in the log for each.
 int printExport(const Run& run) {
   run.identifier.loadParams();
-  for (const qor_param& param : run.identifier.getParams()) {
-    if (const std::optional<std::string> line = shellAssignment(param)) {
+  const std::vector<qor_param>& params = run.identifier.getParams();
+  const std::vector<std::string> leftOut = run.identifier.whyLeftOutOfEnvironment();
+  for (size_t i = 0; i < params.size(); ++i) {
+    const std::string problem = whyNotExported(params[i], leftOut[i]);
+    if (!problem.empty()) {
+      run.identifier.tryLog("Left out of --export: " + problem, log4cpp::Priority::WARN);
+    } else if (const std::optional<std::string> line = shellAssignment(params[i])) {
       run.out << *line << '\n';
-    } else {
-      run.identifier.tryLog("Left out of --export: " + param.name +
-                                " is not a shell variable name",
-                            log4cpp::Priority::WARN);
     }
   }
   run.out.flush();

@@ -68,7 +68,8 @@ check "SHELL runs the script" "[/tmp/wrapper][/tmp/show.sh][a][b c]" "$out"
 
 # A NAME=VALUE longer than the kernel passes in one string (131,071 bytes
 # and its NUL) is left out and said; everything else reaches the command.
-# An environment too large as a whole fails the exec, and says so.
+# All parameters together take at most 1 MiB: those past it are left out
+# and said, and the exec goes on. --export leaves out the same ones.
 pc=$root
 root=$(new_root long)
 node=$root/proc/device-tree/morvane
@@ -82,34 +83,84 @@ check "long value: said" "qorid: QOR_SERIAL left out of the environment: value t
 run "$root" "$QORID" --list
 check "long value: listed whole" 131063 "$(sed -n 's/^QOR_SERIAL=//p' "$WORK/out" | tr -d '\n' | wc -c)"
 for i in $(seq 1 24); do head -c 100000 /dev/zero | tr '\0' b >"$node/big$i"; done
-run "$root" bash -c 'ulimit -s 8192; exec "$0" -e true' "$QORID"
+run "$root" bash -c 'ulimit -s 8192; exec "$0" -e -- sh -c "env | grep -c ^QOR_"' "$QORID"
+exported=$out
+left_out=$(grep -c '^qorid: QOR_[A-Z0-9]* left out of the environment: \(value too long\|over the 1048576 bytes all parameters may take\)$' <<<"$err")
+check "many large values: the command runs with those within 1 MiB, the rest said" "0|29" \
+  "$status|$((exported + left_out))"
+log_to_file "$root" WARN
+run "$root" "$QORID" --export
+check "many large values: --export leaves out what --exec does" "$exported" "$(grep -c '^QOR_' <<<"$out")"
+check "many large values: each said in the log" "$left_out" \
+  "$(grep -c '^WARN Left out of --export: QOR_[A-Z0-9]*: \(value too long\|over the 1048576 bytes all parameters may take\)$' "$root/tmp/qorid.log")"
+rm "$root/etc/qorid.conf"
+# The caller's own environment still counts: too large with it, the exec
+# fails and says why.
+run "$root" bash -c 'ulimit -s 8192; for i in $(seq 12); do export F$i=$(head -c 100000 /dev/zero | tr "\0" f); done
+  exec "$0" -e true' "$QORID"
 check "environment too large: status 255" 255 "$status"
-check "environment too large: said" "qorid: QOR_SERIAL left out of the environment: value too long
-qorid: true: Argument list too long" "$err"
+check "environment too large: said" "qorid: true: Argument list too long" "$(tail -n 1 <<<"$err")"
 
-# --export: what --exec puts in the environment, as assignments that dash
-# and bash read back byte for byte; a name that is no shell name is left
-# out, and of a name given twice the later one stays, as with --exec.
+# --export: what --exec puts in the environment, as assignments that dash,
+# bash and busybox read back byte for byte under the C, UTF-8 and CJK
+# locales (where a byte of 0x80 or more may take the next for the second
+# byte of one character), and no byte of a value runs a command. Values
+# that are not UTF-8 are left out, and said in the log; a name that is no
+# shell name too; of a name given twice the later one stays, as with --exec.
+# Every byte from 0x01 to 0xFF but the newline stands in a value.
+locales=$BUILD_DIR/tests/locales
+mkdir -p "$locales"
+for l in zh_TW.BIG5:BIG5:zh_TW zh_CN.GBK:GBK:zh_CN ja_JP.SJIS:SHIFT_JIS:ja_JP; do
+  IFS=: read -r name charmap source <<<"$l"
+  [ -d "$locales/$name" ] || localedef -c -f "$charmap" -i "$source" "$locales/$name" 2>/dev/null
+  [ -d "$locales/$name" ] || { echo "FAIL: localedef cannot make $name (package locales)" >&2; exit 1; }
+done
 root=$(new_root export)
 node=$root/proc/device-tree/morvane
 mkdir -p "$node/sub"
 printf '7' >"$node/boardid"
 printf 'a "quoted" $HOME `id` \\back\\slash \\$ \\" '"'"'\0after the NUL' >"$node/odd"
-printf '\xff\xfe caf\xc3\xa9 \x01 \t~\0' >"$node/bytes"
+python3 - "$node" <<'PY'
+import sys
+node = sys.argv[1]
+ascii = bytes(b for b in range(1, 128) if b != 10)
+# Every byte that UTF-8 uses, each lead byte followed at once by a byte the
+# shells give a meaning to.
+codes = [*range(0x80, 0x800, 0x40), 0x800, *range(0x17F0, 0x10000, 0x1000), *range(0x10000, 0x110000, 0x40000)]
+utf8 = "".join(chr(c) + s for c in codes for s in "'\"$`\\").encode() + "".join(map(chr, range(0x80, 0xC0))).encode()
+attack = "€$(touch /tmp/PWNED)ｿ`touch /tmp/PWNED`ｿ'$(touch /tmp/PWNED)'\\".encode()
+for name, value in (("ascii", ascii), ("utf8", utf8), ("attack", attack),
+                    ("binary", bytes([0xFE, 0x2A, 0, 0])),
+                    ("bytes", bytes(range(0xC0, 0x100)) + b"\0")):
+    open(f"{node}/{name}", "wb").write(value)
+PY
 printf 'x\0' >"$node/board-rev.2"
+: >"$root/etc/known_qor_ids"
 printf 'first\0' >"$node/dup"
 printf 'second\0' >"$node/sub/dup"
+log_to_file "$root" WARN
 run "$root" "$QORID" --export
 check "--export: status" 0 "$status"
 cp "$WORK/out" "$root/tmp/parameters.env"
-check "--export: no name that is no shell name" 0 "$(grep -ac 'BOARD-REV' "$root/tmp/parameters.env")"
+check "--export: no name that is no shell name, no value that is not UTF-8" 0 \
+  "$(grep -acE '^(QOR_BOARD-REV|QOR_BINARY|QOR_BYTES)' "$root/tmp/parameters.env")"
 check "--export: both of a name given twice" 2 "$(grep -ac '^QOR_DUP=' "$root/tmp/parameters.env")"
-shell_names() { grep -aE '^QOR_[A-Za-z0-9_]*=' "$WORK/out" | LC_ALL=C sort; }
+check "--export: what is left out is said in the log" \
+  "WARN Left out of --export: QOR_BINARY: value not UTF-8
+WARN Left out of --export: QOR_BOARD-REV.2 is not a shell variable name
+WARN Left out of --export: QOR_BYTES: value not UTF-8" "$(LC_ALL=C sort "$root/tmp/qorid.log")"
+rm "$root/etc/qorid.conf"
+shell_names() { grep -aE '^QOR_[A-Za-z0-9_]*=' "$WORK/out" | grep -avE '^QOR_(BINARY|BYTES)=' | LC_ALL=C sort; }
 run "$root" "$QORID" --exec env
 shell_names >"$WORK/exec.env"
-for sh in dash bash; do
-  run "$root" "$sh" -c 'set -a; . /tmp/parameters.env; exec env'
-  check_file "--export read back by $sh is what --exec gives" "$WORK/exec.env" <(shell_names)
+for sh in dash bash "bash --posix" "busybox sh"; do
+  for locale in C C.UTF-8 zh_TW.BIG5 zh_CN.GBK ja_JP.SJIS; do
+    run "$root" env LOCPATH="$locales" LC_ALL="$locale" $sh -c \
+      'set -a; . /tmp/parameters.env; exec env'
+    check_file "--export read back by $sh under $locale is what --exec gives" "$WORK/exec.env" \
+      <(shell_names)
+    check "--export under $sh $locale: no value runs a command" "" "$(ls "$root/tmp" | grep PWNED)"
+  done
 done
 root=$pc
 

@@ -122,3 +122,31 @@ TEST_F(ParametersTest, FailedExecReturnsMinusOneAndLeavesVariablesSet) {
 }
 
 }  // namespace
+
+// The one rule for what a program run with the parameters gets: the per
+// string limit (131,071 with 4 KiB pages), then what all may take together
+// (1 MiB, each counted as NAME=VALUE, its NUL and a pointer), in list order.
+TEST(EnvironmentRule, LeftOutOnlyPastTheStringLimitOrTheBudget) {
+  const size_t longest = static_cast<size_t>(::sysconf(_SC_PAGESIZE)) * 32 - 1;
+  const size_t entry = sizeof(char*) + 1;  // besides NAME=VALUE
+  const size_t filling = 1048576 - 7 * (longest + entry) - entry;  // the last byte of 1 MiB
+  const std::string tooLong = "value too long";
+  const std::string past = "over the 1048576 bytes all parameters may take";
+  const struct {
+    std::vector<size_t> sizes;  // of each NAME=VALUE
+    std::vector<std::string> reasons;
+  } cases[] = {
+      {{longest, longest + 1, 131072}, {"", tooLong, tooLong}},
+      {{longest, longest, longest, longest, longest, longest, longest, filling, 4},
+       {"", "", "", "", "", "", "", "", past}},
+      {{longest, longest, longest, longest, longest, longest, longest, filling + 1, 4},
+       {"", "", "", "", "", "", "", past, ""}},
+  };
+  for (const auto& c : cases) {
+    QorIdentifier id(nullptr);
+    for (size_t i = 0; i < c.sizes.size(); ++i) {
+      id.addParameter("Q" + std::to_string(i), std::string(c.sizes[i] - 3, 'v'));
+    }
+    EXPECT_EQ(c.reasons, id.whyLeftOutOfEnvironment()) << c.sizes.size();
+  }
+}

@@ -133,7 +133,7 @@ TEST_F(ToolRunTest, ExportYieldsToJsonWinsOverListAndRefusesExecLikeList) {
   putNode("serial", "S\"1$\0x"s);
   putNode("board-rev", "2");
   const std::string exported = run({"qorid", "-x"});
-  EXPECT_NE(std::string::npos, exported.find("QOR_SERIAL=\"S\\\"1\\$\"\n"));
+  EXPECT_NE(std::string::npos, exported.find("QOR_SERIAL='S\"1$'\n"));
   EXPECT_EQ(std::string::npos, exported.find("BOARD-REV"));
   EXPECT_TRUE(testing_log::contains(
       "Left out of --export: QOR_BOARD-REV is not a shell variable name"));
@@ -145,19 +145,24 @@ TEST_F(ToolRunTest, ExportYieldsToJsonWinsOverListAndRefusesExecLikeList) {
   EXPECT_EQ(run({"qorid", "-h"}), run({"qorid", "-x", "-h"}));
 }
 
-TEST(ShellExport, AssignmentsAShellReadsBack) {
+TEST(ShellExport, AssignmentsAShellReadsBackUnderAnyLocale) {
   const std::pair<std::pair<std::string, std::string>, std::optional<std::string>> cases[] = {
-      {{"QOR_ID", "5"}, "QOR_ID=\"5\""},
-      {{"QOR_WAN", "eth1\0junk"s}, "QOR_WAN=\"eth1\""},
-      {{"QOR_X", "a\\b\"c$d`e'f"}, "QOR_X=\"a\\\\b\\\"c\\$d\\`e'f\""},
-      {{"QOR_B", "\xff\xfe \t~"}, "QOR_B=\"\xff\xfe \t~\""},
-      {{"_a9", ""}, "_a9=\"\""},
+      {{"QOR_ID", "5"}, "QOR_ID='5'"},
+      {{"QOR_WAN", "eth1\0junk"s}, "QOR_WAN='eth1'"},
+      {{"QOR_X", "a\\b\"c$d`e'f"}, "QOR_X='a\\b\"c$d`e'\"'\"'f'"},
+      {{"QOR_E", "\xe2\x82\xac'$(x)\\"}, "QOR_E='\xe2\x82\xac'\"'\"'$(x)\\'"},
+      {{"QOR_T", " \t\r~"}, "QOR_T=' \t\r~'"},
+      {{"_a9", ""}, "_a9=''"},
+      {{"QOR_B", "\xff\xfe"}, std::nullopt}, {{"QOR_C", "\xc3"}, std::nullopt},
       {{"QOR_BOARD-REV,2", "x"}, std::nullopt}, {{"QOR_A.B", "x"}, std::nullopt},
       {{"9A", "x"}, std::nullopt}, {{"", "x"}, std::nullopt}, {{"A=B", "x"}, std::nullopt},
   };
   for (const auto& [param, line] : cases) {
     EXPECT_EQ(line, qorid::shellAssignment({param.first, param.second})) << param.first;
   }
+  EXPECT_EQ("QOR_S: value too long", qorid::whyNotExported({"QOR_S", "s"}, "value too long"));
+  EXPECT_EQ("QOR_B: value not UTF-8", qorid::whyNotExported({"QOR_B", "\xfe*"}, ""));
+  EXPECT_EQ("", qorid::whyNotExported({"QOR_B", "ok\0\xfe"s}, ""));
 }
 
 TEST_F(ToolRunTest, HelpWinsWhereverItStands) {

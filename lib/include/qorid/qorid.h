@@ -81,12 +81,22 @@ class QORID_EXPORT QorIdentifier {
   // the other, but in one pass; `environ` then points at an environment the
   // library keeps for the life of the process), then replaces the process
   // with argv[0] (searched on PATH) or, with `script`, with $SHELL (or
-  // /bin/bash) running argv. argv[argc] must be null. A parameter whose
-  // NAME=VALUE is longer than the kernel passes in one environment string is
-  // left out, and named on standard error. Returns only when the exec fails,
+  // /bin/bash) running argv. argv[argc] must be null. A parameter that
+  // whyLeftOutOfEnvironment() gives a reason for is left out, and named on
+  // standard error with it. Returns only when the exec fails,
   // with its result (-1), after one line on standard error naming the
   // program that could not be run and why; the variables stay set.
   int execute(int argc, char** argv, bool script);
+  // Why execute() leaves each parameter of getParams() out of the
+  // environment, in the same order: empty for a parameter it sets, else the
+  // reason it names on standard error: "value too long" (longer than the
+  // kernel passes in one string), or "over the 1048576 bytes all parameters
+  // may take" (the parameters before it, in list order, have used up what
+  // all of them may take together, so that a board with many or large
+  // parameters never makes the exec fail). A name that is empty or holds '='
+  // gets "not a variable name" here; execute() leaves it out without a word.
+  // What hands the parameters on in another form follows the same rule.
+  [[nodiscard]] std::vector<std::string> whyLeftOutOfEnvironment() const;
 
   // Makes sure the identity has been determined, then appends the whole set
   // of system parameters. A second call appends them all again.
