@@ -38,8 +38,19 @@ void QorIdentifier::parse_params() {
 
 QorIdentifier* QorDTParser::mQOrId = nullptr;
 
+namespace {
+
+// What the walk under way has added against qorid::kWalkBudget, and whether
+// it has added a QOR_WAN, which the WAN step needs and so is never left out.
+size_t gWalkUsed = 0;
+bool gWalkWanKept = false;
+
+}  // namespace
+
 int QorDTParser::parse(QorIdentifier* id, char* dir) {
   mQOrId = id;
+  gWalkUsed = 0;
+  gWalkWanKept = false;
   return qorid::walkTree(dir, ftw_cb);
 }
 
@@ -52,7 +63,16 @@ int QorDTParser::ftw_cb(const char* path, const struct stat* /*sb*/, int typefla
     if (cut) {
       mQOrId->tryLog(qorid::cutNotice(path), log4cpp::Priority::WARN);
     }
-    mQOrId->addParameter(qorid::propertyParameterName(fileName), std::move(value));
+    std::string name = qorid::propertyParameterName(fileName);
+    const size_t cost = qorid::walkCost(name, value);
+    const bool wan = !gWalkWanKept && name == qorid::kWanParameter;
+    if (cost > qorid::kWalkBudget - std::min(gWalkUsed, qorid::kWalkBudget) && !wan) {
+      mQOrId->tryLog(qorid::pastBudgetNotice(path), log4cpp::Priority::WARN);
+      return 0;
+    }
+    gWalkUsed += cost;
+    gWalkWanKept = gWalkWanKept || wan;
+    mQOrId->addParameter(std::move(name), std::move(value));
   }
   return 0;
 }

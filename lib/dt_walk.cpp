@@ -24,6 +24,15 @@ std::string propertyParameterName(const char* fileName) {
   return kParameterPrefix + name;
 }
 
+size_t walkCost(const std::string& name, const std::string& value) {
+  return name.size() + value.size() + 64;
+}
+
+std::string pastBudgetNotice(const std::string& path) {
+  return "Left out of the parameters: " + path + ": the device tree's parameters take more than " +
+         std::to_string(kWalkBudget) + " bytes";
+}
+
 std::string propertyValue(const char* path, bool& cut) {
   std::string value;
   TextFile file(path);
@@ -31,6 +40,11 @@ std::string propertyValue(const char* path, bool& cut) {
     file.readLine(value);
   }
   cut = file.cut();
+  // A line read in chunks may hold twice its size; a long one is kept as
+  // long as the walk.
+  if (value.capacity() > value.size() + 4096) {
+    value.shrink_to_fit();
+  }
   return value;
 }
 

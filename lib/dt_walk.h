@@ -30,6 +30,21 @@ bool isProperty(int typeflag, const char* fileName);
 // "QOR_BOARD-REV,2").
 std::string propertyParameterName(const char* fileName);
 
+// What the parameters of one walk may take together: 16 MiB, counted as
+// walkCost() gives it. Far more than any board's node holds; it keeps a node
+// of many large properties (each is read up to TextFile's limit) from
+// taking memory without end.
+inline constexpr size_t kWalkBudget = size_t{16} << 20;
+
+// What a parameter costs against kWalkBudget: its name, its value and what
+// keeping a parameter takes besides (a fixed 64 bytes).
+size_t walkCost(const std::string& name, const std::string& value);
+
+// The WARN message for a property that the walk leaves out once kWalkBudget
+// is used up: "Left out of the parameters: PATH: the device tree's
+// parameters take more than 16777216 bytes".
+std::string pastBudgetNotice(const std::string& path);
+
 // The property's value: the file's bytes up to its first newline, NUL bytes
 // included; empty when the file cannot be opened. A first line longer than
 // is read of a file (see TextFile) is cut there, and `cut` is set.

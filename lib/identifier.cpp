@@ -4,6 +4,7 @@
 
 #include "known_identities.h"
 #include "nolt/nolt.h"
+#include "one_line.h"
 #include "text_file.h"
 
 #include <string>
@@ -39,7 +40,11 @@ void QorIdentifier::tryLog(std::string message,
     return;
   }
   // Messages carry text read from the board's files: always pass them as an
-  // argument, never as the format.
+  // argument, never as the format, and never let a newline in them start a
+  // line of its own.
+  if (message.find('\n') != std::string::npos) {
+    message = qorid::oneLine(message);
+  }
   const char* text = message.c_str();
   switch (static_cast<int>(level)) {
     case log4cpp::Priority::FATAL:

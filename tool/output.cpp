@@ -1,12 +1,12 @@
 #include "output.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <iostream>
 
 namespace qorid {
 
@@ -31,12 +31,13 @@ bool claimStandardDescriptors() {
   return outputClosed;
 }
 
-// Collects what std::cout is given and writes it to descriptor 1 when the
-// stream is flushed or the buffer is full. After the first failure nothing
-// more is written: the stream goes bad and the failure is kept.
+// Collects what the data stream is given and writes it to the data's
+// descriptor when the stream is flushed or the buffer is full. After the
+// first failure nothing more is written: the stream goes bad and the failure
+// is kept.
 class CheckedOutput::Buffer : public std::streambuf {
  public:
-  explicit Buffer(bool closed) : mError(closed ? EBADF : 0) {
+  explicit Buffer(int fd) : mFd(fd), mError(fd < 0 ? EBADF : 0) {
     setp(mData, mData + sizeof mData);
   }
   [[nodiscard]] int error() const { return mError; }
@@ -63,7 +64,7 @@ class CheckedOutput::Buffer : public std::streambuf {
       return true;
     }
     while (mError == 0 && next < end) {
-      const ssize_t n = ::write(STDOUT_FILENO, next, static_cast<size_t>(end - next));
+      const ssize_t n = ::write(mFd, next, static_cast<size_t>(end - next));
       if (n > 0) {
         next += n;
       } else if (n == 0) {
@@ -76,18 +77,79 @@ class CheckedOutput::Buffer : public std::streambuf {
   }
 
   char mData[4096];
+  int mFd;
   int mError;
 };
 
-CheckedOutput::CheckedOutput(bool closed)
-    : mBuffer(std::make_unique<Buffer>(closed)), mPrevious(std::cout.rdbuf(mBuffer.get())) {}
+namespace {
 
-CheckedOutput::~CheckedOutput() { std::cout.rdbuf(mPrevious); }
+// The data's descriptor: a duplicate of descriptor 1, which then points at
+// standard error. Where no duplicate can be had, descriptor 1 itself.
+int takeData(bool closed) {
+  if (closed) {
+    (void)::dup2(STDERR_FILENO, STDOUT_FILENO);
+    return -1;
+  }
+  const int data = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+  if (data < 0 || ::dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
+    return data < 0 ? STDOUT_FILENO : data;
+  }
+  return data;
+}
+
+bool sameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+}  // namespace
+
+CheckedOutput::CheckedOutput(bool closed) : mData(takeData(closed)) {
+  mBuffer = std::make_unique<Buffer>(mData);
+  mStream = std::make_unique<std::ostream>(mBuffer.get());
+}
+
+CheckedOutput::~CheckedOutput() {
+  if (mData > STDOUT_FILENO) {
+    ::close(mData);
+  }
+}
+
+std::ostream& CheckedOutput::stream() { return *mStream; }
+
+void CheckedOutput::keepLogsOut() {
+  struct stat data;
+  if (mData <= STDOUT_FILENO || ::fstat(mData, &data) != 0) {
+    return;
+  }
+  // Descriptors are handed out lowest free first: past a long run of closed
+  // ones, logging opened nothing more.
+  constexpr int kClosedRun = 64;
+  for (int fd = STDERR_FILENO + 1, closedRun = 0; closedRun < kClosedRun; ++fd) {
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+      ++closedRun;
+      continue;
+    }
+    closedRun = 0;
+    if (fd != mData && sameFile(st, data)) {
+      (void)::dup3(STDERR_FILENO, fd, O_CLOEXEC);
+    }
+  }
+}
+
+void CheckedOutput::handBack() {
+  mStream->flush();
+  if (mData > STDOUT_FILENO) {
+    (void)::dup2(mData, STDOUT_FILENO);  // without close-on-exec: the program's
+  } else if (mData < 0) {
+    (void)::fcntl(STDOUT_FILENO, F_SETFD, FD_CLOEXEC);  // closed, as it was given
+  }
+}
 
 int CheckedOutput::finish(int status) {
-  std::cout.flush();
+  mStream->flush();
   // A closed descriptor 1 is an error only once something was to be written.
-  if (!std::cout.bad()) {
+  if (!mStream->bad()) {
     return status;
   }
   (void)std::fprintf(stderr, "qorid: write error: %s\n", std::strerror(mBuffer->error()));

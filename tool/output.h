@@ -5,7 +5,7 @@
 #define QORID_TOOL_OUTPUT_H_
 
 #include <memory>
-#include <streambuf>
+#include <ostream>
 
 namespace qorid {
 
@@ -16,29 +16,46 @@ namespace qorid {
 // Returns true when standard output was closed.
 bool claimStandardDescriptors();
 
-// Standard output for one run of the tool: while it lives, std::cout writes
-// to descriptor 1 through it, and the first write that fails is kept. Lines
-// go out when the stream is flushed, as before. Not thread-safe.
+// The data of one run of the tool: what it writes for another program
+// (--list, --json, --export, the number), kept apart from everything else.
+// While it lives, descriptor 1 points at standard error and the data goes
+// to a duplicate of the descriptor 1 the tool was given: a log line that a
+// console appender writes to std::cout, or a log file named /dev/stdout or
+// /proc/self/fd/1, lands on standard error, never in the data. Every write
+// is checked, and the first that fails is kept. Not thread-safe.
 class CheckedOutput {
  public:
   // `closed`: descriptor 1 was closed when the tool started (see
   // claimStandardDescriptors): any output then fails as a write to a closed
   // descriptor fails (EBADF), and nothing reaches the stand-in.
   explicit CheckedOutput(bool closed);
-  // Gives std::cout its own buffer back.
   ~CheckedOutput();
   CheckedOutput(const CheckedOutput&) = delete;
   CheckedOutput& operator=(const CheckedOutput&) = delete;
 
-  // Flushes std::cout. Returns `status` when everything written reached
-  // descriptor 1; otherwise writes "qorid: write error: REASON" to standard
-  // error and returns 1.
+  // Where the data goes; lines go out when the stream is flushed.
+  std::ostream& stream();
+
+  // Call once logging is configured: a descriptor it opened on the data's
+  // own file (by a path that leads to the duplicate) is pointed at standard
+  // error too.
+  void keepLogsOut();
+
+  // Flushes the data and gives descriptor 1 back as the tool was given it,
+  // for a program that replaces the tool (--exec): it writes where the
+  // caller asked, and finds descriptor 1 closed when the caller closed it.
+  void handBack();
+
+  // Flushes the data. Returns `status` when everything written reached its
+  // file; otherwise writes "qorid: write error: REASON" to standard error
+  // and returns 1.
   int finish(int status);
 
  private:
   class Buffer;
   std::unique_ptr<Buffer> mBuffer;
-  std::streambuf* mPrevious;
+  std::unique_ptr<std::ostream> mStream;
+  int mData;  // the duplicate of descriptor 1, -1 when it was closed
 };
 
 }  // namespace qorid

@@ -106,6 +106,7 @@ struct Run {
   char** argv;
   QorIdentifier& identifier;
   std::ostream& out;
+  const std::function<void()>& beforeExec;
 };
 
 int printHelp(const Run& run) {
@@ -165,6 +166,9 @@ int runCommand(const Run& run) {
     return 0;
   }
   run.out.flush();  // nothing may stay behind in a buffer that the exec drops
+  if (run.beforeExec) {
+    run.beforeExec();
+  }
   return run.identifier.execute(remaining, run.argv + run.options.firstArgument,
                                 run.options.script);
 }
@@ -207,8 +211,8 @@ Mode modeOf(const ToolOptions& options) {
 }  // namespace
 
 int runTool(const ToolOptions& options, int argc, char** argv, QorIdentifier& identifier,
-            std::ostream& out) {
-  return modeOf(options)(Run{options, argc, argv, identifier, out});
+            std::ostream& out, const std::function<void()>& beforeExec) {
+  return modeOf(options)(Run{options, argc, argv, identifier, out, beforeExec});
 }
 
 }  // namespace qorid

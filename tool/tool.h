@@ -2,6 +2,7 @@
 #ifndef QORID_TOOL_TOOL_H_
 #define QORID_TOOL_TOOL_H_
 
+#include <functional>
 #include <ostream>
 
 class QorIdentifier;
@@ -27,9 +28,12 @@ struct ToolOptions {
 ToolOptions parseOptions(int argc, char** argv);
 
 // Carries out what the options ask for on `identifier`, writing to `out`.
-// Returns the program's exit status.
+// `beforeExec`, when given, is called right before --exec or --script
+// replaces the process (once `out` is flushed). Returns the program's exit
+// status.
 int runTool(const ToolOptions& options, int argc, char** argv,
-            QorIdentifier& identifier, std::ostream& out);
+            QorIdentifier& identifier, std::ostream& out,
+            const std::function<void()>& beforeExec = {});
 
 }  // namespace qorid
 
