@@ -31,11 +31,7 @@ bool claimStandardDescriptors() {
   return outputClosed;
 }
 
-// Collects what the data stream is given and writes it to the data's
-// descriptor when the stream is flushed or the buffer is full. After the
-// first failure nothing more is written: the stream goes bad and the failure
-// is kept.
-class CheckedOutput::Buffer : public std::streambuf {
+class DescriptorStream::Buffer : public std::streambuf {
  public:
   explicit Buffer(int fd) : mFd(fd), mError(fd < 0 ? EBADF : 0) {
     setp(mData, mData + sizeof mData);
@@ -81,6 +77,15 @@ class CheckedOutput::Buffer : public std::streambuf {
   int mError;
 };
 
+DescriptorStream::DescriptorStream(int fd)
+    : std::ostream(nullptr), mBuffer(std::make_unique<Buffer>(fd)) {
+  rdbuf(mBuffer.get());
+}
+
+DescriptorStream::~DescriptorStream() { flush(); }
+
+int DescriptorStream::error() const { return mBuffer->error(); }
+
 namespace {
 
 // The data's descriptor: a duplicate of descriptor 1, which then points at
@@ -103,18 +108,15 @@ bool sameFile(const struct stat& a, const struct stat& b) {
 
 }  // namespace
 
-CheckedOutput::CheckedOutput(bool closed) : mData(takeData(closed)) {
-  mBuffer = std::make_unique<Buffer>(mData);
-  mStream = std::make_unique<std::ostream>(mBuffer.get());
-}
+CheckedOutput::CheckedOutput(bool closed)
+    : mData(takeData(closed)), mStream(std::make_unique<DescriptorStream>(mData)) {}
 
 CheckedOutput::~CheckedOutput() {
+  mStream->flush();
   if (mData > STDOUT_FILENO) {
     ::close(mData);
   }
 }
-
-std::ostream& CheckedOutput::stream() { return *mStream; }
 
 void CheckedOutput::keepLogsOut() {
   struct stat data;
@@ -152,7 +154,7 @@ int CheckedOutput::finish(int status) {
   if (!mStream->bad()) {
     return status;
   }
-  (void)std::fprintf(stderr, "qorid: write error: %s\n", std::strerror(mBuffer->error()));
+  (void)std::fprintf(stderr, "qorid: write error: %s\n", std::strerror(mStream->error()));
   return 1;
 }
 

@@ -16,6 +16,26 @@ namespace qorid {
 // Returns true when standard output was closed.
 bool claimStandardDescriptors();
 
+// An output stream onto a descriptor that it does not own: what it is given
+// goes out when it is flushed or its buffer is full, written in full (again
+// after EINTR). After the first write that fails nothing more is written:
+// the stream goes bad and the failure is kept. Not thread-safe.
+class DescriptorStream : public std::ostream {
+ public:
+  // `fd` < 0: every write fails as a write to a closed descriptor (EBADF).
+  explicit DescriptorStream(int fd);
+  ~DescriptorStream() override;
+  DescriptorStream(const DescriptorStream&) = delete;
+  DescriptorStream& operator=(const DescriptorStream&) = delete;
+
+  // The errno of the first write that failed; 0 while none did.
+  [[nodiscard]] int error() const;
+
+ private:
+  class Buffer;
+  std::unique_ptr<Buffer> mBuffer;
+};
+
 // The data of one run of the tool: what it writes for another program
 // (--list, --json, --export, the number), kept apart from everything else.
 // While it lives, descriptor 1 points at standard error and the data goes
@@ -34,7 +54,7 @@ class CheckedOutput {
   CheckedOutput& operator=(const CheckedOutput&) = delete;
 
   // Where the data goes; lines go out when the stream is flushed.
-  std::ostream& stream();
+  std::ostream& stream() { return *mStream; }
 
   // Call once logging is configured: a descriptor it opened on the data's
   // own file (by a path that leads to the duplicate) is pointed at standard
@@ -52,10 +72,8 @@ class CheckedOutput {
   int finish(int status);
 
  private:
-  class Buffer;
-  std::unique_ptr<Buffer> mBuffer;
-  std::unique_ptr<std::ostream> mStream;
   int mData;  // the duplicate of descriptor 1, -1 when it was closed
+  std::unique_ptr<DescriptorStream> mStream;
 };
 
 }  // namespace qorid

@@ -59,6 +59,23 @@ void keepPrefixesOfExec(int argc, char** argv) {
 
 }  // namespace
 
+// Each parameter as --exec puts it in the environment, as an assignment a
+// shell or systemd reads back; what cannot be carried that way is said in
+// the log, not on standard error: a device tree holds many such properties,
+// and a line for each at every boot would fill the journal.
+void writeExport(QorIdentifier& identifier, std::ostream& out) {
+  const std::vector<qor_param>& params = identifier.getParams();
+  const std::vector<std::string> leftOut = identifier.whyLeftOutOfEnvironment();
+  for (size_t i = 0; i < params.size(); ++i) {
+    const std::string problem = whyNotExported(params[i], leftOut[i]);
+    if (!problem.empty()) {
+      identifier.tryLog("Left out of --export: " + problem, log4cpp::Priority::WARN);
+    } else if (const std::optional<std::string> line = shellAssignment(params[i])) {
+      out << *line << '\n';
+    }
+  }
+}
+
 ToolOptions parseOptions(int argc, char** argv) {
   ToolOptions options;
   keepPrefixesOfExec(argc, argv);
@@ -131,22 +148,9 @@ int printJson(const Run& run) {
   return 0;
 }
 
-// Each parameter as --exec puts it in the environment, as an assignment a
-// shell or systemd reads back; what cannot be carried that way (a name that
-// is no shell name, a value that is not UTF-8, and what --exec leaves out)
-// is left out, with a WARN line in the log for each.
 int printExport(const Run& run) {
   run.identifier.loadParams();
-  const std::vector<qor_param>& params = run.identifier.getParams();
-  const std::vector<std::string> leftOut = run.identifier.whyLeftOutOfEnvironment();
-  for (size_t i = 0; i < params.size(); ++i) {
-    const std::string problem = whyNotExported(params[i], leftOut[i]);
-    if (!problem.empty()) {
-      run.identifier.tryLog("Left out of --export: " + problem, log4cpp::Priority::WARN);
-    } else if (const std::optional<std::string> line = shellAssignment(params[i])) {
-      run.out << *line << '\n';
-    }
-  }
+  writeExport(run.identifier, run.out);
   run.out.flush();
   return 0;
 }

@@ -162,6 +162,42 @@ for sh in dash bash "bash --posix" "busybox sh"; do
     check "--export under $sh $locale: no value runs a command" "" "$(ls "$root/tmp" | grep PWNED)"
   done
 done
+# qorid-publish: both files from one collection, what --export and --json
+# print, 0644; a folder it makes is 0755, one that is there keeps its mode.
+# A failure leaves none of its files, of this run or an earlier one, and
+# says what is left; a file it did not write is never removed.
+PUBLISH=$BUILD_DIR/tool/qorid-publish
+publish_in() { run "$root" sh -c "$1"' && exec "$0" "$@"' "$PUBLISH" "${@:2}"; }
+for option in --export --json; do
+  run "$root" "$QORID" "$option"
+  cp "$WORK/out" "$WORK/expected$option"
+done
+chmod 1777 "$root/tmp"
+publish_in : /run/qorid
+check "publish: status, nothing said" "0|" "$status|$err"
+check_file "publish: parameters.env is what --export prints" "$WORK/expected--export" "$root/run/qorid/parameters.env"
+check_file "publish: board.json is what --json prints" "$WORK/expected--json" "$root/run/qorid/board.json"
+check "publish: the modes" "755|644|644" \
+  "$(stat -c %a "$root/run/qorid" "$root"/run/qorid/{parameters.env,board.json} | paste -sd '|')"
+publish_in : /tmp
+check "publish: a folder that is there keeps its mode" "0|1777" "$status|$(stat -c %a "$root/tmp")"
+publish_in : /etc/known_qor_ids/x
+check "publish: no folder" "1|qorid-publish: cannot make /etc/known_qor_ids/x: Not a directory; nothing is published in /etc/known_qor_ids/x" "$status|$err"
+# A full folder: the earlier pair goes with this run's files; a file it did
+# not write stays, and is named.
+full='mkdir -p /tmp/full && mount -t tmpfs -o size=16k full /tmp/full && mkdir /tmp/full/d &&
+  "$0" /tmp/full/d && '
+fill='{ head -c 20000 /dev/zero >/tmp/full/filler 2>/dev/null || :; }'
+publish_in "$full$fill" /tmp/full/d
+check "publish: a full folder fails" "1|qorid-publish: cannot write /tmp/full/d/.parameters.env.XXXXXX: No space left on device; nothing is published in /tmp/full/d" \
+  "$status|$(sed 's/env\.[A-Za-z0-9]\{6\}:/env.XXXXXX:/' <<<"$err")"
+run "$root" sh -c "$full"' rm /tmp/full/d/board.json && echo mine >/tmp/full/d/board.json && '"$fill"'
+  "$0" /tmp/full/d; echo $?; ls -A /tmp/full/d' "$PUBLISH"
+check "publish: a full folder leaves only what it did not write" "1|board.json|qorid-publish: cannot write /tmp/full/d/.parameters.env.XXXXXX: No space left on device; nothing new is published in /tmp/full/d; left there: board.json (not written by qorid-publish)" \
+  "$(paste -sd '|' <<<"$out")|$(sed 's/env\.[A-Za-z0-9]\{6\}:/env.XXXXXX:/' <<<"$err")"
+# A read-only folder: nothing can be removed either, and that is said.
+publish_in 'mkdir -p /tmp/ro && "$0" /tmp/ro && mount --bind /tmp/ro /tmp/ro && mount -o remount,bind,ro /tmp/ro' /tmp/ro
+check "publish: a read-only folder" "1|qorid-publish: cannot write into /tmp/ro: Read-only file system; nothing new is published in /tmp/ro; left there: parameters.env (cannot be removed: Read-only file system), board.json (cannot be removed: Read-only file system)" "$status|$err"
 root=$pc
 
 # The command inherits what the caller handed qorid (here also descriptor
