@@ -7,7 +7,7 @@ build=${1:-build}
 failures=0
 bad() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
-for bin in "$build/tool/qorid" "$build/lib/libqorid.so.1" "$build/nolt/libnolt.so.0"; do
+for bin in "$build/tool/qorid" "$build/tool/qorid-publish" "$build/lib/libqorid.so.1" "$build/nolt/libnolt.so.0"; do
   [ -f "$bin" ] || { bad "$bin: not built"; continue; }
   dyn=$(readelf -d "$bin")
   grep -q 'BIND_NOW' <<<"$dyn" || bad "$bin: not linked with -z now"
@@ -18,10 +18,12 @@ for bin in "$build/tool/qorid" "$build/lib/libqorid.so.1" "$build/nolt/libnolt.s
   syms=$(nm -D "$bin")
   grep -q ' U __stack_chk_fail' <<<"$syms" || bad "$bin: no stack protector"
 done
-header=$(readelf -h "$build/tool/qorid")
-grep -q 'Type: *DYN' <<<"$header" || bad "qorid: not a PIE"
-dyn=$(readelf -d "$build/tool/qorid")
-grep -q 'PIE' <<<"$dyn" || bad "qorid: not flagged PIE"
+for bin in qorid qorid-publish; do
+  header=$(readelf -h "$build/tool/$bin")
+  grep -q 'Type: *DYN' <<<"$header" || bad "$bin: not a PIE"
+  dyn=$(readelf -d "$build/tool/$bin")
+  grep -q 'PIE' <<<"$dyn" || bad "$bin: not flagged PIE"
+done
 for lib in "$build/lib/libqorid.so.1" "$build/nolt/libnolt.so.0"; do
   syms=$(nm -D "$lib")
   grep -q ' U __.*_chk@' <<<"$syms" || bad "$lib: no fortified calls (_FORTIFY_SOURCE)"
