@@ -22,6 +22,43 @@ check "output closed: said" "qorid: write error: Bad file descriptor" "$err"
 check_file "output closed: the log holds the log only" \
   "$FIXTURES/expected/armv7-builtin-hardware.log" "$root/tmp/qorid.log"
 
+# Log lines never reach the data, wherever a configuration sends them: a
+# console appender without a target (standard output, log4cpp's default), a
+# file appender on /dev/stdout or /proc/self/fd/1. They reach standard error
+# instead. A newline in a property's name is written as \n: it forges no
+# line of the log, nor of qorid's own messages.
+root=$(new_root stdout "$DUMPS/armv7-dt-carrier")
+node=$root/proc/device-tree/morvane
+printf 'x\0' >"$node/"'$(touch${IFS}PWNED)'
+printf 'y\0' >"$node/"$'forged\nERROR the board is on fire'
+head -c 131063 /dev/zero | tr '\0' s >"$node/"$'long\nqorid: forged'
+for mode in --json --export --list -v; do
+  run "$root" "$QORID" "$mode"
+  cp "$WORK/out" "$WORK/data$mode"
+done
+while IFS='|' read -r appender file; do
+  log_to_file "$root" DEBUG "$appender" "$file" '%p %m%n'
+  for mode in --json --export --list -v; do
+    run "$root" "$QORID" "$mode"
+    check_file "$appender $file $mode: the data only" "$WORK/data$mode" "$WORK/out"
+    check "$appender $file $mode: the log on standard error" yes \
+      "$(grep -q '^DEBUG Creating QorIdentifier...$' "$WORK/err" && echo yes)"
+  done
+done <<'CASES'
+ConsoleAppender|
+FileAppender|/dev/stdout
+FileAppender|/proc/self/fd/1
+CASES
+log_to_file "$root" WARN FileAppender /tmp/qorid.log
+run "$root" "$QORID" -e true
+check "newlines: qorid's own line" "qorid: QOR_LONG\nQORID: FORGED left out of the environment: value too long" "$err"
+rm "$root/tmp/qorid.log"
+run "$root" "$QORID" --export
+check "newlines: the log" 'WARN Left out of --export: QOR_$(TOUCH${IFS}PWNED) is not a shell variable name
+WARN Left out of --export: QOR_FORGED\nERROR THE BOARD IS ON FIRE is not a shell variable name
+WARN Left out of --export: QOR_LONG\nQORID: FORGED is not a shell variable name' \
+  "$(grep -e PWNED -e FORGED "$root/tmp/qorid.log" | LC_ALL=C sort)"
+
 # An unknown board: the whole determination and its ERROR report, twice.
 root=$(new_root unknown "$DUMPS/armv7-generic-unknown")
 log_to_file "$root" DEBUG
