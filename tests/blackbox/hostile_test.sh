@@ -124,6 +124,21 @@ check "wide and deep: status" 0 "$status"
 check "wide and deep: every property" 5000 "$(grep -c '^QOR_P[0-9]*=v[0-9]*$' <<<"$out")"
 check "wide and deep: every level" 40 "$(grep -c '^QOR_LEVEL=level [0-9]*$' <<<"$out")"
 
+# A node of many large properties: past 16 MiB for all of them, a property
+# is left out of every output, with a WARN naming it; the wan property that
+# the WAN step reads is never left out. Memory stays within the bound.
+root=$(new_root heavy)
+node=$root/proc/device-tree/morvane
+mkdir -p "$node"
+for i in $(seq 1 20); do head -c 1048575 /dev/zero | tr '\0' h >"$node/big$i"; done
+printf 'eth9\0' >"$node/wan"
+log_to_file "$root" WARN
+run "$root" bash -c "$limit"' exec "$0" --list' "$QORID"
+check "heavy node: status" 0 "$status"
+check "heavy node: those within 16 MiB kept, the rest left out and said" "15|5" \
+  "$(grep -c '^QOR_BIG[0-9]*=' <<<"$out")|$(grep -c '^WARN Left out of the parameters: /proc/device-tree/morvane/big[0-9]*: the device tree'"'"'s parameters take more than 16777216 bytes$' "$root/tmp/qorid.log")"
+check "heavy node: QOR_WAN kept" 1 "$(grep -c '^QOR_WAN=eth9' <<<"$out")"
+
 # Symbolic links that loop back up the tree are not walked twice.
 root=$(new_root loop)
 node=$root/proc/device-tree/morvane
