@@ -162,6 +162,41 @@ for mode in --verbose --list --json; do
     "$(max_rss_in "$endless" "" "$QORID" $mode)" "minimal C++" "$rss_min" KiB "< 64 MiB" 65536 max
 done
 
+# The worst board: every file qorid reads at its 1 MiB bound (the known
+# identities, cpuinfo, the description) and a node of 64 properties of
+# 1 MiB beside 100,000 small ones. The walk keeps 16 MiB of them; every mode
+# must stay under 64 MiB and finish in under 2 s.
+echo "the worst board ..." >&2
+worst=$(new_root worst)
+node=$worst/proc/device-tree/morvane
+mkdir -p "$node/small"
+printf '7' >"$node/boardid"
+head -c 1048576 /dev/zero | tr '\0' d >"$node/description"
+for i in $(seq 1 64); do head -c 1048576 /dev/zero | tr '\0' p >"$node/big$i"; done
+(cd "$node/small" && for ((i = 0; i < 100000; i++)); do printf 'v%d\0' "$i" >"p$i"; done)
+awk 'BEGIN { while (n < 1048576) { l = sprintf("B%d:%d:a%d", n, n % 1000, n); print l; n += length(l) + 1 } }' \
+  | head -c 1048576 >"$worst/etc/known_qor_ids"
+awk 'BEGIN { while (n < 1048576) { print "processor\t: 0"; n += 15 } }' | head -c 1048576 \
+  >"$worst/proc/cpuinfo"
+for mode in --verbose --list --json --export "--exec true"; do
+  # shellcheck disable=SC2086 # the mode's words
+  row "peak memory, qorid $mode, the worst board" \
+    "$(max_rss_in "$worst" linux32 "$QORID" $mode)" "minimal C++" "$rss_min" KiB "< 64 MiB" 65536 max
+  # shellcheck disable=SC2086
+  mapfile -t t < <(timed_in "$worst" linux32 5 "$QORID" $mode -- "$minimal")
+  row "qorid $mode, the worst board" "${t[0]}" "minimal C++" "${t[1]}" ms "< 2 s" 2000 max
+done
+rm -rf "$worst"
+hundred=$(new_root hundred-thousand)
+node=$hundred/proc/device-tree/morvane
+mkdir -p "$node"
+(cd "$node" && printf '7\0' >boardid && for ((i = 0; i < 100000; i++)); do printf 'value-%d\0' "$i" >"prop-$i"; done)
+for mode in --list --json --export; do
+  row "peak memory, qorid $mode, 100,000 properties" \
+    "$(max_rss_in "$hundred" linux32 "$QORID" $mode)" "minimal C++" "$rss_min" KiB "< 64 MiB" 65536 max
+done
+rm -rf "$hundred"
+
 {
   echo "Measured $(date -u '+%Y-%m-%d %H:%M UTC') on $(nproc) cores, $(uname -m)," \
     "$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//'), kernel $(uname -r)."
