@@ -136,11 +136,13 @@ class Publication {
 
   // What stays in the folder when the publication fails now, as the end of
   // the failure line.
-  std::string whatIsLeft(const std::vector<std::string>& notRemoved) const {
+  // `notRemoved`: why each of its own files could not be removed. Before
+  // anything is removed (`removed` false), its own files count as gone.
+  std::string whatIsLeft(const std::vector<std::string>& notRemoved, bool removed = true) const {
     std::string left;
     for (int i = 0; i < 2; ++i) {
       struct stat st;
-      if (::lstat(target(i).c_str(), &st) != 0) {
+      if (::lstat(target(i).c_str(), &st) != 0 || (!removed && isRemovedOnFailure(target(i)))) {
         continue;
       }
       left += left.empty() ? "" : ", ";
@@ -155,7 +157,7 @@ class Publication {
   }
 
   void armSignals() {
-    gInterrupted = "qorid-publish: interrupted; " + whatIsLeft({"", ""}) + "\n";
+    gInterrupted = "qorid-publish: interrupted; " + whatIsLeft({"", ""}, false) + "\n";
     setHandlers(onTerminate);
   }
 
