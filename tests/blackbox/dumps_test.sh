@@ -373,8 +373,11 @@ not_root
 installed() {
   local root dump
   root=$(new_root installed "$pc")
-  mkdir -p "$root/opt/qorid/bin"
+  mkdir -p "$root/opt/qorid/bin" "$root/opt/qorid/lib" "$root/opt/qorid/nolt"
   cp "$QORID" "$DUMP" "$root/opt/qorid/bin/"
+  # The build's qorid finds its libraries beside it, as in the build tree.
+  cp "$BUILD_DIR/lib/libqorid.so.1" "$root/opt/qorid/lib/"
+  cp "$BUILD_DIR/nolt/libnolt.so.0" "$root/opt/qorid/nolt/"
   DUMP_AT=/opt/qorid/bin/qorid-dump dump_on "$root" "$without_qorid" -- pc.tar.gz
   check "installed: status" 0 "$status"
   if ! dump=$(unpack "$root/tmp/pc.tar.gz" "$WORK/unpacked-installed"); then

@@ -43,7 +43,7 @@ run "$root" "$QORID" -e -- echo -l
 check "-- hands -l to the command" "-l" "$out"
 run "$root" "$QORID" -e echo hi -z
 check "an unknown letter is dropped" "hi" "$out"
-check "an unknown letter is reported" "$QORID: invalid option -- 'z'" "$err"
+check "an unknown letter is reported" "$(inner "$QORID"): invalid option -- 'z'" "$err"
 
 for opts in "--list" "--list word" "-v -l" "--li QOR_ID"; do
   run "$root" "$QORID" $opts

@@ -48,8 +48,17 @@ log_to_file() {
 # --- sandbox --------------------------------------------------------------
 # A board's root is a directory laid out like a root file system (etc/,
 # proc/) that the tool sees as / through a chroot, in its own mount and
-# network namespaces. The system's /usr, /dev, the build tree and the source
-# tree are bound in.
+# network namespaces. The system's /usr and /dev are bound in, and so are
+# the build tree and the source tree, at paths of their own that no board
+# reads (INNER_BUILD, INNER_SOURCE): where the checkout lives never shows in
+# a board's world, not even under /tmp. run and in_sandbox hand the command
+# those paths for the host's. As root the sandbox uses the namespaces
+# directly; anyone else enters a user namespace first (unshare
+# --map-root-user), where the same mounts, chroot and interfaces can be made.
+INNER_BUILD=/.qorid-test/build
+INNER_SOURCE=/.qorid-test/source
+SANDBOX_USER=()
+[ "$(id -u)" -eq 0 ] || SANDBOX_USER=(--map-root-user)
 
 # How the sandbox's mount namespace is kept from the caller's: unshare
 # makes every mount private, which needs / to be a mount point. In a chroot
@@ -63,12 +72,12 @@ SANDBOX_PROPAGATION=private
 # made. Never a skip: a test that cannot set up its world has not passed.
 require_sandbox() {
   local why probe
-  if [ "$(id -u)" -ne 0 ]; then
-    why="the sandbox needs root (mount and network namespaces, chroot)"
-  elif ! command -v unshare >/dev/null || ! command -v ip >/dev/null; then
+  if ! command -v unshare >/dev/null || ! command -v ip >/dev/null; then
     why="the sandbox needs unshare and ip (Debian packages util-linux, iproute2)"
-  elif why=$(unshare --mount --net --pid --fork true 2>&1); then
+  elif why=$(unshare "${SANDBOX_USER[@]}" --mount --net --pid --fork true 2>&1); then
     return 0
+  elif [ ${#SANDBOX_USER[@]} -gt 0 ]; then
+    why="$why; not root, and no user namespace could be made (kernel.unprivileged_userns_clone?)"
   elif [[ $why == *"cannot change root filesystem propagation"* ]]; then
     probe=$WORK/.propagation-probe
     mkdir -p "$probe"
@@ -85,6 +94,13 @@ require_sandbox() {
   fi
   echo "FAIL: cannot make the sandbox: $why" >&2
   exit 1
+}
+
+# inner TEXT: TEXT with the build and source trees' paths as the sandbox
+# has them.
+inner() {
+  local text=${1//"$BUILD_DIR"/$INNER_BUILD}
+  printf '%s' "${text//"$SOURCE_DIR"/$INNER_SOURCE}"
 }
 
 # new_root NAME [DUMP]: a board laid out as a dump (tests/fixtures/dumps)
@@ -143,11 +159,14 @@ run() {
 # SANDBOX_NO_PROC set leaves the board's /proc a plain directory, as where
 # /proc is not mounted (a sanitized build, which reads it, cannot run then).
 in_sandbox() {
-  local root=$1 arch=
+  local root=$1 arch= arg command=()
   shift
   if [ "$1" != "--" ]; then arch=$1; shift; fi
   shift
-  unshare --mount --propagation "$SANDBOX_PROPAGATION" --net --pid --fork -- bash -c '
+  for arg in "$@"; do command+=("$(inner "$arg")"); done
+  unshare "${SANDBOX_USER[@]}" --mount --propagation "$SANDBOX_PROPAGATION" --net --pid --fork -- \
+    env ASAN_OPTIONS="$(inner "${ASAN_OPTIONS:-}")" LSAN_OPTIONS="$(inner "${LSAN_OPTIONS:-}")" \
+    UBSAN_OPTIONS="$(inner "${UBSAN_OPTIONS:-}")" bash -c '
     set -e
     root=$1 build=$2 source=$3 arch=$4; shift 4
     # The board'"'"'s /proc is a plain directory. Beside its files, the
@@ -171,10 +190,10 @@ in_sandbox() {
     for l in bin sbin lib lib64; do
       [ -e "$root/$l" ] || [ -L "$root/$l" ] || ln -s "usr/$l" "$root/$l"
     done
-    for d in "$build" "$source"; do  # the binaries, and sanitizer settings
-      mkdir -p "$root$d"
-      mount --bind "$d" "$root$d"
-    done
+    # The binaries, and sanitizer settings, where no board looks.
+    mkdir -p "$root/.qorid-test/build" "$root/.qorid-test/source"
+    mount --bind "$build" "$root/.qorid-test/build"
+    mount --bind "$source" "$root/.qorid-test/source"
     ip link set lo up
     if [ -n "${NET_SETUP:-}" ]; then bash -e "$NET_SETUP"; fi
     # Number the processes of the run from 2 again: the command is 1, what it
@@ -182,5 +201,5 @@ in_sandbox() {
     echo 1 >/proc/sys/kernel/ns_last_pid
     if [ -n "$arch" ]; then exec setarch "$arch" chroot "$root" "$@"; fi
     exec chroot "$root" "$@"
-  ' sandbox "$root" "$BUILD_DIR" "$SOURCE_DIR" "$arch" "$@"
+  ' sandbox "$root" "$BUILD_DIR" "$SOURCE_DIR" "$arch" "${command[@]}"
 }

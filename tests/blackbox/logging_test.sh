@@ -118,7 +118,9 @@ check "default: nothing below ERROR" "" "$err"
 if [ -z "${QORID_SANITIZED:-}" ]; then
   root=$(new_root no-proc "$DUMPS/x86_64-pc-one-card")
   cp "$SOURCE_DIR/etc/qorid.conf" "$root/etc/"
-  without_proc='rm /proc/self /proc/thread-self; exec "$0"'
+  # Without /proc the loader cannot resolve the build's $ORIGIN run path.
+  without_proc='rm /proc/self /proc/thread-self
+    LD_LIBRARY_PATH=$(dirname "$0")/../lib:$(dirname "$0")/../nolt exec "$0"'
   run "$root" bash -c "$without_proc" "$QORID"
   check "no /proc: output" "64" "$out"
   check "no /proc: the shipped configuration is accepted" "" "$err"
