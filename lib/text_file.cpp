@@ -81,14 +81,14 @@ bool TextFile::fill() {
   return true;
 }
 
-bool TextFile::readLine(std::string& line) {
+bool TextFile::readUntil(std::string& line, char end) {
   line.clear();
   std::string::size_type searchFrom = mPos;
   for (;;) {
-    const std::string::size_type newline = mBuffer.find('\n', searchFrom);
-    if (newline != std::string::npos) {
-      line.assign(mBuffer, mPos, newline - mPos);
-      mPos = newline + 1;
+    const std::string::size_type found = mBuffer.find(end, searchFrom);
+    if (found != std::string::npos) {
+      line.assign(mBuffer, mPos, found - mPos);
+      mPos = found + 1;
       return true;
     }
     const std::string::size_type scanned = mBuffer.size() - mPos;
