@@ -267,8 +267,10 @@ struct BoardNamesCase {
 TEST_F(DeterminationTest, BoardNamesComeLastAndEarlierNamesWin) {
   putKnownIds("SoC Board:20:brcm,bcm2711\nPi 4 Carrier:12:raspberrypi,4-model-b\n"
               "Raspberry Pi 4 Model B:21\nAlias First:30:twin\ntwin:31\n");
-  const std::map<int, HardwareIdentity> rows = {{12, {"Pi 4 Carrier", {"raspberrypi,4-model-b"}, 12}},
-      {20, {"SoC Board", {"brcm,bcm2711"}, 20}}, {21, {"Raspberry Pi 4 Model B", {}, 21}},
+  const std::map<int, HardwareIdentity> rows = {
+      {12, {"Pi 4 Carrier", {"raspberrypi,4-model-b"}, 12}},
+      {20, {"SoC Board", {"brcm,bcm2711"}, 20}},
+      {21, {"Raspberry Pi 4 Model B", {}, 21}},
       {31, {"twin", {}, 31}}};
   const std::string zero = "a link to /dev/zero", dt = root() + "/proc/device-tree/";
   const Entry compatible{Level::kDebug, "Reading the board's compatible strings from " +
