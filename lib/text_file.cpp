@@ -81,13 +81,13 @@ bool TextFile::fill() {
   return true;
 }
 
-bool TextFile::readUntil(std::string& line, char end) {
-  line.clear();
+bool TextFile::readUntil(std::string& text, char end) {
+  text.clear();
   std::string::size_type searchFrom = mPos;
   for (;;) {
     const std::string::size_type found = mBuffer.find(end, searchFrom);
     if (found != std::string::npos) {
-      line.assign(mBuffer, mPos, found - mPos);
+      text.assign(mBuffer, mPos, found - mPos);
       mPos = found + 1;
       return true;
     }
@@ -98,7 +98,7 @@ bool TextFile::readUntil(std::string& line, char end) {
     searchFrom = scanned;  // fill() moved the unread text to the front
   }
   if (mPos < mBuffer.size()) {
-    line.assign(mBuffer, mPos, std::string::npos);
+    text.assign(mBuffer, mPos, std::string::npos);
     mPos = mBuffer.size();
     return true;
   }
