@@ -72,6 +72,34 @@ CpuinfoScan scanCpuinfo(const std::function<void(const std::string&)>& onLine) {
   return scan;
 }
 
+bool scanBoardNames(const BoardNameSteps& steps) {
+  const std::pair<RootFile, std::string> files[] = {
+      {RootFile::kCompatible, sys::compatiblePath()},
+      {RootFile::kModel, sys::modelPath()},
+  };
+  for (const auto& [which, path] : files) {
+    TextFile file(path);
+    if (!file.isOpen()) {
+      continue;
+    }
+    steps.opened(which, file.path());
+    std::string name;
+    // A model is one string: what follows its NUL is no name.
+    const bool all = which == RootFile::kCompatible;
+    bool more = true;
+    while (more && file.readUntil(name, '\0') && !file.cut()) {
+      if (!name.empty() && steps.name(name)) {
+        return true;
+      }
+      more = all;
+    }
+    if (file.cut()) {
+      steps.cut(file.path());
+    }
+  }
+  return false;
+}
+
 std::string hardwareValue(const std::string& line) {
   const std::string::size_type colon = line.find(':');
   if (colon == std::string::npos || colon + 2 > line.size()) {

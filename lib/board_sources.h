@@ -1,7 +1,8 @@
 // What the identification reads on the running system, in the order it is
-// tried: the board's device-tree node, the kernel (uname), and the Hardware
-// line of /proc/cpuinfo. Reading only: which identity that gives is the
-// identifier's decision.
+// tried: the board's device-tree node, the kernel (uname), the Hardware line
+// of /proc/cpuinfo, and the names the device tree gives the board at its
+// root. Reading only: which identity that gives is the identifier's
+// decision.
 #ifndef QORID_LIB_BOARD_SOURCES_H_
 #define QORID_LIB_BOARD_SOURCES_H_
 
@@ -58,6 +59,27 @@ CpuinfoScan scanCpuinfo(const std::function<void(const std::string&)>& onLine);
 // trimmed. A line without ':' or with nothing after it gives the empty
 // text, which matches no known name or alias.
 std::string hardwareValue(const std::string& line);
+
+// The names a board gives itself at the root of its device tree, most
+// specific first: each string of /proc/device-tree/compatible in order,
+// then the first string of /proc/device-tree/model. A string ends at a NUL
+// or at the end of the file. An empty string is no name, and neither is a
+// last one that the read limit cuts short (see TextFile): what is left of
+// it could pass for another name. The scan streams: a compatible of 1 MiB
+// of NULs holds no name and costs one chunk of memory.
+enum class RootFile { kCompatible, kModel };
+struct BoardNameSteps {
+  // A file that opened, with its path, before any of its names.
+  std::function<void(RootFile, const std::string& path)> opened;
+  // Each name in turn; returning true ends the scan there.
+  std::function<bool(const std::string& name)> name;
+  // The path of a file that held more than is read of a file, after the
+  // last of its names.
+  std::function<void(const std::string& path)> cut;
+};
+// True when `name` ended the scan; false after both files (a file that
+// does not open counts as one without names).
+bool scanBoardNames(const BoardNameSteps& steps);
 
 }  // namespace qorid
 

@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace qorid {
@@ -73,6 +75,37 @@ const Row* findByAlias(const std::vector<Row>& table, const std::string& alias) 
   });
   return row == table.end() ? nullptr : &*row;
 }
+
+// findByName and findByAlias for many lookups in one table: each lookup
+// costs the same whatever the table's size, once the index is built (one
+// pass over the table). Borrows the table, which must neither change nor
+// go away while the index is used.
+template <typename Row>
+class IdentityIndex {
+ public:
+  explicit IdentityIndex(const std::vector<Row>& table) {
+    for (const Row& row : table) {
+      // emplace keeps the first row of a name or alias: table order wins.
+      mNames.emplace(row.name, &row);
+      for (const std::string& alias : row.aliases) {
+        mAliases.emplace(alias, &row);
+      }
+    }
+  }
+  [[nodiscard]] const Row* byName(const std::string& name) const { return find(mNames, name); }
+  [[nodiscard]] const Row* byAlias(const std::string& alias) const {
+    return find(mAliases, alias);
+  }
+
+ private:
+  using Map = std::unordered_map<std::string_view, const Row*>;
+  static const Row* find(const Map& map, const std::string& key) {
+    const auto it = map.find(key);
+    return it == map.end() ? nullptr : it->second;
+  }
+  Map mNames;
+  Map mAliases;
+};
 
 }  // namespace qorid
 

@@ -89,6 +89,36 @@ const HardwareIdentity* byCpuinfo(QorIdentifier& id,
   return match;
 }
 
+// The first of the names the device tree gives the board at its root that
+// is a known name, or else a known alias: an earlier name always beats a
+// later one. Logs nothing on a board without those files.
+const HardwareIdentity* byBoardNames(QorIdentifier& id,
+                                     const std::vector<HardwareIdentity>& table) {
+  // Built once: a compatible may hold many names, a table many rows.
+  const qorid::IdentityIndex<HardwareIdentity> index(table);
+  const HardwareIdentity* match = nullptr;
+  qorid::BoardNameSteps steps;
+  steps.opened = [&id](qorid::RootFile which, const std::string& path) {
+    id.tryLog(which == qorid::RootFile::kCompatible
+                  ? "Reading the board's compatible strings from " + path
+                  : "Reading the board's model from " + path);
+  };
+  steps.name = [&id, &index, &match](const std::string& name) {
+    id.tryLog("Trying the board's own name: '" + name + "'");
+    if ((match = index.byName(name)) != nullptr) {
+      id.tryLog("'" + name + "' is the real name of identity: " + match->name);
+    } else if ((match = index.byAlias(name)) != nullptr) {
+      id.tryLog("'" + name + "' is an alias of identity: " + match->name);
+    }
+    return match != nullptr;
+  };
+  steps.cut = [&id](const std::string& path) {
+    id.tryLog(qorid::cutNotice(path), Priority::WARN);
+  };
+  qorid::scanBoardNames(steps);
+  return match;
+}
+
 }  // namespace
 
 bool QorIdentifier::determineIdentity() {
@@ -136,6 +166,12 @@ bool QorIdentifier::determineIdentity() {
 
   // 4. The Hardware line of /proc/cpuinfo.
   if (const HardwareIdentity* row = byCpuinfo(*this, mKnownIdentities)) {
+    return adopt(*row);
+  }
+
+  // 5. The names the device tree gives the board at its root, for boards
+  // that have no node of ours.
+  if (const HardwareIdentity* row = byBoardNames(*this, mKnownIdentities)) {
     return adopt(*row);
   }
 

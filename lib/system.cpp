@@ -37,6 +37,8 @@ std::string descriptionPath() {
   return underRoot("/proc/device-tree/morvane/description");
 }
 std::string cpuinfoPath() { return underRoot("/proc/cpuinfo"); }
+std::string compatiblePath() { return underRoot("/proc/device-tree/compatible"); }
+std::string modelPath() { return underRoot("/proc/device-tree/model"); }
 
 int unameInfo(struct utsname* uts) {
   switch (seam().unameMode) {

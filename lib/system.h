@@ -15,6 +15,8 @@ std::string deviceTreeNodePath();  // /proc/device-tree/morvane
 std::string boardIdPath();         // /proc/device-tree/morvane/boardid
 std::string descriptionPath();     // /proc/device-tree/morvane/description
 std::string cpuinfoPath();         // /proc/cpuinfo
+std::string compatiblePath();      // /proc/device-tree/compatible
+std::string modelPath();           // /proc/device-tree/model
 
 // uname(2), or what a test asked for. Returns a negative value on failure.
 int unameInfo(struct utsname* uts);

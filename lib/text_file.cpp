@@ -81,14 +81,14 @@ bool TextFile::fill() {
   return true;
 }
 
-bool TextFile::readLine(std::string& line) {
-  line.clear();
+bool TextFile::readUntil(std::string& text, char end) {
+  text.clear();
   std::string::size_type searchFrom = mPos;
   for (;;) {
-    const std::string::size_type newline = mBuffer.find('\n', searchFrom);
-    if (newline != std::string::npos) {
-      line.assign(mBuffer, mPos, newline - mPos);
-      mPos = newline + 1;
+    const std::string::size_type found = mBuffer.find(end, searchFrom);
+    if (found != std::string::npos) {
+      text.assign(mBuffer, mPos, found - mPos);
+      mPos = found + 1;
       return true;
     }
     const std::string::size_type scanned = mBuffer.size() - mPos;
@@ -98,7 +98,7 @@ bool TextFile::readLine(std::string& line) {
     searchFrom = scanned;  // fill() moved the unread text to the front
   }
   if (mPos < mBuffer.size()) {
-    line.assign(mBuffer, mPos, std::string::npos);
+    text.assign(mBuffer, mPos, std::string::npos);
     mPos = mBuffer.size();
     return true;
   }

@@ -37,7 +37,10 @@ class TextFile {
   // Like std::getline: the next line without its '\n' (every other byte, NUL
   // included, kept); a last line without '\n' counts. Returns false, with
   // `line` empty, when nothing is left.
-  bool readLine(std::string& line);
+  bool readLine(std::string& line) { return readUntil(line, '\n'); }
+  // The same with another byte ending the piece: readUntil(text, '\0')
+  // hands out the strings of a device-tree string list one by one.
+  bool readUntil(std::string& text, char end);
   // Reads an int the way `stream >> value` reads one from a stream of the
   // unread bytes: white space (" \t\n\v\f\r") skipped, an optional sign,
   // then decimal digits up to the first other byte, which stays unread. No

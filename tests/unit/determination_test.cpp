@@ -1,5 +1,11 @@
 #include "fixture.h"
 
+#include <filesystem>
+#include <map>
+#include <optional>
+
+using namespace std::string_literals;
+
 using testing_log::Entry;
 using testing_log::Level;
 
@@ -245,6 +251,93 @@ TEST_F(DeterminationTest, MissingCpuinfoAndNoHardwareLineEndInFailure) {
     for (const Entry& e : testing_log::entries()) errors += e.level == Level::kError;
     EXPECT_EQ(1, errors);
     EXPECT_TRUE(testing_log::contains("Cpuinfo line: model name\t: x"));
+  }
+}
+
+// The names the device tree gives a board at its root are tried last: the
+// same board without those files logs the same, but for what they add
+// before the final failure (which stays when none of them matches).
+struct BoardNamesCase {
+  std::string what, boardid, release, machine, cpuinfo;
+  std::optional<std::string> compatible, model;
+  int number;
+  std::vector<Entry> added;
+};
+
+TEST_F(DeterminationTest, BoardNamesComeLastAndEarlierNamesWin) {
+  putKnownIds("SoC Board:20:brcm,bcm2711\nPi 4 Carrier:12:raspberrypi,4-model-b\n"
+              "Raspberry Pi 4 Model B:21\nAlias First:30:twin\ntwin:31\n");
+  const std::map<int, HardwareIdentity> rows = {
+      {12, {"Pi 4 Carrier", {"raspberrypi,4-model-b"}, 12}},
+      {20, {"SoC Board", {"brcm,bcm2711"}, 20}},
+      {21, {"Raspberry Pi 4 Model B", {}, 21}},
+      {31, {"twin", {}, 31}}};
+  const std::string zero = "a link to /dev/zero", dt = root() + "/proc/device-tree/";
+  const Entry compatible{Level::kDebug, "Reading the board's compatible strings from " +
+                                            dt + "compatible"};
+  const Entry model{Level::kDebug, "Reading the board's model from " + dt + "model"};
+  auto trying = [](const std::string& n) {
+    return Entry{Level::kDebug, "Trying the board's own name: '" + n + "'"};
+  };
+  auto named = [](const std::string& n, const std::string& how, const std::string& row) {
+    return Entry{Level::kDebug, "'" + n + "' is " + how + " of identity: " + row};
+  };
+  const Entry failed{Level::kError,
+                     "Could not find hardware identity with uname or through /proc/cpuinfo"};
+  const std::string pi = "raspberrypi,4-model-b", soc = "brcm,bcm2711";
+  const std::string piModel = "Raspberry Pi 4 Model B";
+  const BoardNamesCase cases[] = {
+      {"first string beats a later one", "", "6.1.0", "aarch64", "", pi + '\0' + soc + '\0',
+       piModel + '\0', 12, {compatible, trying(pi), named(pi, "an alias", "Pi 4 Carrier")}},
+      {"a later string, before the model", "", "6.1.0", "aarch64", "",
+       "acme,x\0"s + soc, piModel, 20,
+       {compatible, trying("acme,x"), trying(soc), named(soc, "an alias", "SoC Board")}},
+      {"model only", "", "6.1.0", "aarch64", "", std::nullopt, piModel + '\0', 21,
+       {model, trying(piModel), named(piModel, "the real name", piModel)}},
+      {"name before alias", "", "6.1.0", "aarch64", "", std::nullopt, "twin\0"s, 31,
+       {model, trying("twin"), named("twin", "the real name", "twin")}},
+      {"no match; empty strings and the model's second string are no names", "", "6.1.0",
+       "aarch64", "", "\0acme,x\0\0"s, "Acme\0"s + pi, -1,
+       {compatible, trying("acme,x"), model, trying("Acme"), failed}},
+      {"node", "7", "6.1.0", "aarch64", "", pi, std::nullopt, 7, {}},
+      {"PC", "", "6.1.0", "x86_64", "", pi, std::nullopt, 64, {}},
+      {"release alias", "", "6.1.0-twin", "aarch64", "", pi, std::nullopt, 30, {}},
+      {"unmatched Hardware line", "", "6.1.0", "armv7l", "Hardware\t: BCM2835\n", pi,
+       std::nullopt, 12, {compatible, trying(pi), named(pi, "an alias", "Pi 4 Carrier")}},
+      {"compatible of /dev/zero", "", "6.1.0", "aarch64", "", zero, piModel, 21,
+       {compatible, {Level::kWarn, "Read only the first 1048576 bytes of " + dt +
+                                       "compatible, the rest is ignored"}, model,
+        trying(piModel), named(piModel, "the real name", piModel)}},
+      {"empty compatible", "", "6.1.0", "aarch64", "", "", std::nullopt, -1,
+       {compatible, failed}},
+  };
+  for (const BoardNamesCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    testing_fs::removePath(root() + "/proc");
+    if (!c.boardid.empty()) putNode("boardid", c.boardid);
+    if (!c.cpuinfo.empty()) putCpuinfo(c.cpuinfo);
+    setUname(c.release, c.machine);
+    QorIdentifier without(logger());
+    const bool decided = determine(without);
+    std::vector<Entry> want = testing_log::entries();
+    if (!decided) want.pop_back();
+    want.insert(want.end(), c.added.begin(), c.added.end());
+
+    if (c.compatible == zero) {
+      testing_fs::makeDirs(dt);
+      std::filesystem::create_symlink("/dev/zero", dt + "compatible");
+    } else if (c.compatible) {
+      put("/proc/device-tree/compatible", *c.compatible);
+    }
+    if (c.model) put("/proc/device-tree/model", *c.model);
+    QorIdentifier id(logger());
+    EXPECT_EQ(c.number != -1, determine(id));
+    EXPECT_EQ(want, testing_log::entries());
+    if (c.number == -1) continue;
+    // Held as the row's identity; where the board's names are not read, as
+    // without them.
+    const HardwareIdentity held = decided ? without.getIdentity() : rows.at(c.number);
+    expectHeld(id, c.number, held.name, held.aliases);
   }
 }
 
