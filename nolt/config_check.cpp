@@ -16,6 +16,9 @@ namespace {
 constexpr size_t kMaxLineLength = 4096;
 constexpr size_t kMaxCategoryLevels = 32;
 constexpr long kMaxPatternWidth = 1024;
+constexpr size_t kMaxPatternConversions = 32;
+constexpr size_t kMaxPatternMessages = 4;
+constexpr size_t kMaxAppenders = 8;
 constexpr long long kMaxBackupIndex = 100;
 constexpr long long kMinRollingFileSize = 4096;
 constexpr long long kMaxRollingFileSize = INT_MAX;
@@ -102,6 +105,41 @@ bool widthsFit(const std::string& pattern) {
     }
   }
   return true;
+}
+
+// The conversions of a ConversionPattern, and how many of them are "%m".
+// log4cpp runs each one for every line, and "%m" copies the whole message:
+// 2,000 of them with a message of 1 MiB took gigabytes. A "%d{...}" takes
+// what is between the braces as its format, not as conversions.
+struct Conversions {
+  size_t all = 0;
+  size_t messages = 0;
+};
+
+Conversions conversionsOf(const std::string& pattern) {
+  Conversions found;
+  const std::string::size_type size = pattern.size();
+  for (std::string::size_type i = 0; i < size; ++i) {
+    if (pattern[i] != '%') {
+      continue;
+    }
+    if (++i < size && pattern[i] == '%') {
+      continue;  // a percent sign
+    }
+    while (i < size && (pattern[i] == '-' || pattern[i] == '.' ||
+                        (pattern[i] >= '0' && pattern[i] <= '9'))) {
+      ++i;
+    }
+    if (i >= size) {
+      break;
+    }
+    ++found.all;
+    found.messages += pattern[i] == 'm' ? 1 : 0;
+    if (i + 1 < size && pattern[i + 1] == '{') {
+      i = std::min(pattern.find('}', i + 1), size);
+    }
+  }
+  return found;
 }
 
 // A number that log4cpp reads with atoi: blanks, a sign, digits, and 0 when
@@ -254,9 +292,18 @@ std::string lineProblemOf(const std::string& raw, size_t number, Values& values,
   }
   const std::string pattern = "ConversionPattern";
   if (key.size() >= pattern.size() &&
-      key.compare(key.size() - pattern.size(), pattern.size(), pattern) == 0 &&
-      !widthsFit(value)) {
-    return at + ": a width over " + std::to_string(kMaxPatternWidth) + " in the pattern";
+      key.compare(key.size() - pattern.size(), pattern.size(), pattern) == 0) {
+    if (!widthsFit(value)) {
+      return at + ": a width over " + std::to_string(kMaxPatternWidth) + " in the pattern";
+    }
+    const Conversions conversions = conversionsOf(value);
+    if (conversions.all > kMaxPatternConversions) {
+      return at + ": more than " + std::to_string(kMaxPatternConversions) +
+             " conversions in the pattern";
+    }
+    if (conversions.messages > kMaxPatternMessages) {
+      return at + ": more than " + std::to_string(kMaxPatternMessages) + " %m in the pattern";
+    }
   }
   values.emplace(key, value);  // the first value of a key counts, as in log4cpp
   return {};
@@ -280,6 +327,9 @@ ConfigVerdict checkConfiguration(const std::string& text, EnvironmentLookup look
     start = end + 1;
   }
   std::vector<std::string> appenders = appenderNamesOf(values);
+  if (appenders.size() > kMaxAppenders) {
+    return {"more than " + std::to_string(kMaxAppenders) + " appenders", {}, {}};
+  }
   std::string problem = rollingProblemOf(values, appenders);
   if (!problem.empty()) {
     return {std::move(problem), {}, {}};

@@ -55,10 +55,13 @@ struct ConfigVerdict {
 // The limits: a line of at most 4096 bytes, and a value of at most as many
 // once substituted; at most 32 levels in the category name of a
 // "category." or "additivity." key; widths of at most 1024 in a
-// ConversionPattern; a RollingFileAppender's maxBackupIndex from 0 to 100
+// ConversionPattern, and at most 32 conversions in one, at most 4 of them
+// "%m" (none between the braces of "%d{...}"); at most 8 appenders; a
+// RollingFileAppender's maxBackupIndex from 0 to 100
 // and maxFileSize from 4096 to 2147483647, the numbers as written (blanks, a
 // sign, digits; none is 0). The first problem met is the one given: the
-// lines in order, then the rolling appenders by name.
+// lines in order, then the number of appenders, then the rolling appenders
+// by name.
 ConfigVerdict checkConfiguration(const std::string& text, EnvironmentLookup lookup);
 
 }  // namespace nolt

@@ -17,6 +17,7 @@
 #include <cstring>
 #include <memory>
 #include <set>
+#include <unordered_map>
 #include <utility>
 
 namespace nolt {
@@ -35,6 +36,48 @@ struct FileAppenderAccess : log4cpp::FileAppender {
     return appender.*(&FileAppenderAccess::_fileName);
   }
 };
+
+// A descriptor that log4cpp's blocking writes could wait on for ever: a FIFO
+// whose reader does not read, a socket. Made non-blocking: a line it cannot
+// take at once is lost, and said as a failed write.
+void neverWaitOn(int fd) {
+  struct stat st;
+  if (fd < 0 || ::fstat(fd, &st) != 0 || !(S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode))) {
+    return;
+  }
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0 && (flags & O_NONBLOCK) == 0) {
+    (void)::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+  }
+}
+
+// What an appender was handed since the configuration was made. A log file
+// that is the same file as before grew by what was written; one that is
+// another file (a rolling appender made it anew) rolled over.
+struct Budget {
+  size_t lines = 0;
+  size_t bytes = 0;
+  size_t rollOvers = 0;
+  struct stat file {};  // the log file after the last line; st_nlink 0 while unknown
+  bool spent = false;
+};
+
+// Never destroyed, as log4cpp's categories are not.
+std::unordered_map<const log4cpp::Appender*, Budget>& budgets() {
+  static auto* all = new std::unordered_map<const log4cpp::Appender*, Budget>();
+  return *all;
+}
+
+// The log file of a file appender as it is now; st_nlink 0 where there is
+// no regular file to count by.
+struct stat fileOf(const log4cpp::FileAppender* file) {
+  struct stat st {};
+  const int fd = file != nullptr ? FileAppenderAccess::fd(*file) : -1;
+  if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    st = {};
+  }
+  return st;
+}
 
 // log4cpp loses every line of a log file it cannot open or write, without a
 // word. It is said once per file appender and configuration: these have
@@ -73,8 +116,10 @@ std::string whyNotOpened(const std::string& name) {
 // log4cpp ignores what write returns, so a failed write shows only in
 // errno. A layout can leave other values there on a line that was written
 // (a date without /etc/localtime leaves ENOENT): only these count.
-bool isWriteError(int error) {
+bool isWriteError(int error, int fd) {
   switch (error) {
+    case EAGAIN:
+      return fd >= 0 && (::fcntl(fd, F_GETFL) & O_NONBLOCK) != 0;
     case ENOSPC:
     case EDQUOT:
     case EFBIG:
@@ -91,26 +136,31 @@ bool isWriteError(int error) {
 
 }  // namespace
 
-// A file appender opens its file for writing without O_NONBLOCK: a FIFO
-// that nothing reads would hold the program there until something does.
+// A file appender opens and writes its file without O_NONBLOCK: a FIFO would
+// hold the program in the open until something reads it, and in every write
+// once the reader stops reading.
 std::string fifoProblemOf(const std::vector<AppenderFile>& files) {
   for (const AppenderFile& file : files) {
     struct stat st;
-    if (::stat(file.path.c_str(), &st) != 0 || !S_ISFIFO(st.st_mode)) {
-      continue;
-    }
-    const Descriptor reader(::open(file.path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
-    if (reader.fd() < 0 && errno == ENXIO) {
+    if (::stat(file.path.c_str(), &st) == 0 && S_ISFIFO(st.st_mode)) {
       return "appender " + file.appender + ": " + file.path +
-             " is a FIFO that nothing reads: opening it would wait";
+             " is a FIFO: opening or writing it could wait";
     }
   }
   return {};
 }
 
-void forgetNamedLogFiles() { named().clear(); }
+size_t gSpent = 0;  // appenders that reached a limit
 
-void nameUnopenedLogFiles() {
+void forgetAppenders() {
+  named().clear();
+  budgets().clear();
+  gSpent = 0;
+}
+
+size_t spentAppenders() { return gSpent; }
+
+void checkLogFiles() {
   std::unique_ptr<std::vector<log4cpp::Category*>> all(
       log4cpp::Category::getCurrentCategories());
   std::vector<const log4cpp::FileAppender*> files;
@@ -127,22 +177,65 @@ void nameUnopenedLogFiles() {
   });
   for (const log4cpp::FileAppender* file : files) {
     const std::string& name = FileAppenderAccess::fileName(*file);
-    if (FileAppenderAccess::fd(*file) < 0 && !name.empty()) {
+    const int fd = FileAppenderAccess::fd(*file);
+    if (fd < 0 && !name.empty()) {
       nameOnce(*file, "open", whyNotOpened(name));
     }
+    neverWaitOn(fd);
   }
 }
 
-void afterAppend(const log4cpp::Appender& appender, int error) {
-  const auto* file = dynamic_cast<const log4cpp::FileAppender*>(&appender);
-  if (file == nullptr) {
-    return;
+bool mayAppend(log4cpp::Appender& appender, log4cpp::Priority::Value priority) {
+  const log4cpp::Priority::Value threshold = appender.getThreshold();
+  if (threshold != log4cpp::Priority::NOTSET && priority > threshold) {
+    return false;  // log4cpp would not write it
   }
-  if (isWriteError(error)) {
+  Budget& budget = budgets()[&appender];
+  if (budget.lines == 0) {
+    budget.file = fileOf(dynamic_cast<const log4cpp::FileAppender*>(&appender));
+  }
+  return !budget.spent;
+}
+
+void afterAppend(log4cpp::Appender& appender, size_t messageBytes, int error) {
+  const auto* file = dynamic_cast<const log4cpp::FileAppender*>(&appender);
+  if (file != nullptr && isWriteError(error, FileAppenderAccess::fd(*file))) {
     nameOnce(*file, "write", std::strerror(error));
   }
-  if (dynamic_cast<const log4cpp::RollingFileAppender*>(file) != nullptr) {
+  const bool rolling = dynamic_cast<const log4cpp::RollingFileAppender*>(file) != nullptr;
+  if (rolling) {
     keepFromExec(FileAppenderAccess::fd(*file));
+  }
+  Budget& budget = budgets()[&appender];
+  const struct stat now = fileOf(file);
+  const bool same = now.st_nlink != 0 && budget.file.st_nlink != 0 &&
+                    now.st_dev == budget.file.st_dev && now.st_ino == budget.file.st_ino;
+  if (same && now.st_size >= budget.file.st_size) {
+    budget.bytes += static_cast<size_t>(now.st_size - budget.file.st_size);
+  } else {
+    budget.bytes += messageBytes;
+    budget.rollOvers += now.st_nlink != 0 && budget.file.st_nlink != 0 ? 1 : 0;
+    if (rolling && now.st_nlink == 0) {
+      neverWaitOn(FileAppenderAccess::fd(*file));  // reopened as something else
+    }
+  }
+  budget.file = now;
+  ++budget.lines;
+  std::string reached;
+  if (budget.lines >= kMaxAppendedLines) {
+    reached = std::to_string(kMaxAppendedLines) + " lines";
+  } else if (budget.bytes >= kMaxAppendedBytes) {
+    reached = std::to_string(kMaxAppendedBytes) + " bytes";
+  } else if (budget.rollOvers >= kMaxRollOvers) {
+    reached = std::to_string(kMaxRollOvers) + " roll-overs";
+  }
+  if (!reached.empty() && !budget.spent) {
+    budget.spent = true;
+    ++gSpent;
+    (void)std::fprintf(stderr,
+                       "nolt: dropping the later lines of appender %s: %s since logging was "
+                       "configured\n",
+                       appender.getName().c_str(), reached.c_str());
   }
 }
 

@@ -195,19 +195,35 @@ void logv(log4cpp::Category* category, log4cpp::Priority::Value priority,
     if (!category->isPriorityEnabled(priority)) {
       return;  // formatted only when it goes somewhere
     }
-    const log4cpp::LoggingEvent event(category->getName(), formatted(format, args),
-                                      log4cpp::NDC::get(), priority);
+    const size_t configured = madeByConfiguration().size();
+    if (configured != 0 && nolt::spentAppenders() >= configured) {
+      return;  // every appender of the configuration has had what it may
+    }
+    // Only the appenders that still take lines; when none does (each has
+    // had what it may, or its threshold stops the line), the line costs no
+    // more than this.
+    std::vector<log4cpp::Appender*> appenders;
     for (log4cpp::Category* at = category; at != nullptr;
          at = at->getAdditivity() ? at->getParent() : nullptr) {
       for (log4cpp::Appender* appender : at->getAllAppenders()) {
-        errno = 0;
-        try {
-          appender->doAppend(event);
-        } catch (...) {
-          // This appender loses the line; the others still get it.
+        if (nolt::mayAppend(*appender, priority)) {
+          appenders.push_back(appender);
         }
-        nolt::afterAppend(*appender, errno);
       }
+    }
+    if (appenders.empty()) {
+      return;
+    }
+    const log4cpp::LoggingEvent event(category->getName(), formatted(format, args),
+                                      log4cpp::NDC::get(), priority);
+    for (log4cpp::Appender* appender : appenders) {
+      errno = 0;
+      try {
+        appender->doAppend(event);
+      } catch (...) {
+        // This appender loses the line; the others still get it.
+      }
+      nolt::afterAppend(*appender, event.message.size(), errno);
     }
   } catch (...) {
     // Logging is optional: it must never stop the program.
@@ -223,12 +239,12 @@ void cNolt::init(const char* path) {
     // A second init starts from nothing, as the first: otherwise the first
     // one's appenders (a second stderr appender) would stay.
     resetCategories();
-    nolt::forgetNamedLogFiles();
+    nolt::forgetAppenders();
     if (path != nullptr) {
       const Verdict verdict = configure(path);
       switch (verdict.outcome) {
         case Outcome::kConfigured:
-          nolt::nameUnopenedLogFiles();
+          nolt::checkLogFiles();
           return;
         case Outcome::kRefused:
           (void)std::fprintf(stderr, "nolt: ignoring logging configuration %s: %s\n", path,

@@ -174,9 +174,15 @@ while IFS='|' read -r kind reason; do
     doubling) printf 'log4cpp.x=%s\nlog4cpp.y=${x}${x}\n' "$xs" >"$conf" ;;
     max*) log_to_file "$root" DEBUG RollingFileAppender
       printf 'log4cpp.appender.file.%s\n' ${kind//,/ } >>"$conf" ;;
-    log-fifo) log_to_file "$root" DEBUG; mkfifo "$root/tmp/qorid.log" ;;
+    log-fifo*) log_to_file "$root" DEBUG; mkfifo "$root/tmp/qorid.log" ;;
+    conversions) printf "$pattern" "$(printf '%%p%.0s' {1..33})" >"$conf" ;;
+    messages) printf "$pattern" '%m%m%m%m%m' >"$conf" ;;
+    appenders) printf 'log4cpp.appender.a%s=FileAppender\n' {1..9} >"$conf" ;;
   esac
-  run "$root" "$QORID"
+  # A FIFO that something holds open for reading (and never reads).
+  holder=()
+  [ "$kind" = log-fifo-read ] && holder=(bash -c 'exec 3<>/tmp/qorid.log; exec "$0"')
+  run "$root" "${holder[@]}" "$QORID"
   check "$kind: exit status" 0 "$status"
   check "$kind: output" "-1" "$out"
   check "$kind: refused" "nolt: ignoring logging configuration /etc/qorid.conf: $reason" \
@@ -200,7 +206,11 @@ maxBackupIndex=101|appender file: maxBackupIndex 101 is not from 0 to 100
 maxFileSize=0|appender file: maxFileSize 0 is below 4096 bytes
 maxFileSize=4095|appender file: maxFileSize 4095 is below 4096 bytes
 maxFileSize=4294967396|appender file: maxFileSize 4294967396 is above 2147483647 bytes
-log-fifo|appender file: /tmp/qorid.log is a FIFO that nothing reads: opening it would wait
+log-fifo|appender file: /tmp/qorid.log is a FIFO: opening or writing it could wait
+log-fifo-read|appender file: /tmp/qorid.log is a FIFO: opening or writing it could wait
+conversions|line 4: more than 32 conversions in the pattern
+messages|line 4: more than 4 %m in the pattern
+appenders|more than 8 appenders
 CASES
 
 # The limits themselves are accepted: a hundred backups of 4096 bytes, and
@@ -210,7 +220,26 @@ log_to_file "$root" DEBUG RollingFileAppender /tmp/qorid.log '%-1024m%-1024m%-10
 printf 'log4cpp.appender.file.%s\n' maxBackupIndex=100 maxFileSize=4096 >>"$root/etc/qorid.conf"
 run "$root" "$QORID"
 check "rolling at the limits: output" "-1" "$out"
-check "rolling at the limits: accepted" "" "$err"
+check "rolling at the limits: accepted, rolling over 16 times at most" \
+  "nolt: dropping the later lines of appender file: 16 roll-overs since logging was configured" "$err"
 check "rolling at the limits: rolled over" yes "$([ -s "$root/tmp/qorid.log.001" ] && echo yes)"
+
+# Eight appenders, each with a pattern of 32 conversions, are accepted; on a
+# board whose cpuinfo has 20,000 lines each takes its first 10,000 lines and
+# is named once, and the tool's work is unchanged.
+root=$(new_root appender-limits "$DUMPS/armv7-generic-unknown")
+printf 'log4cpp.%s\n' rootCategory=ERROR 'category.qorid=DEBUG, f1, f2, f3, f4, f5, f6, f7, f8' \
+  >"$root/etc/qorid.conf"
+for i in 1 2 3 4 5 6 7 8; do
+  printf "log4cpp.appender.f$i%s\n" =FileAppender ".fileName=/tmp/q$i.log" .layout=PatternLayout \
+    ".layout.ConversionPattern=$(printf '%%p%.0s' {1..30})%m%n" >>"$root/etc/qorid.conf"
+done
+seq 20000 >"$root/proc/cpuinfo"
+run "$root" "$QORID"
+check "eight appenders: output" "-1" "$out"
+check "eight appenders: each named once" 8 \
+  "$(grep -c '^nolt: dropping the later lines of appender f[1-8]: 10000 lines since logging was configured$' <<<"$err")"
+check "eight appenders: 10,000 lines each" "$(printf '10000\n%.0s' {1..8})" \
+  "$(for i in 1 2 3 4 5 6 7 8; do wc -l <"$root/tmp/q$i.log"; done)"
 
 finish

@@ -25,6 +25,19 @@ std::string levels(int count) {
   return name;
 }
 
+std::string repeated(const std::string& text, int count) {
+  std::string all;
+  for (int i = 0; i < count; ++i) all += text;
+  return all;
+}
+
+// `count` appenders a0, a1, ...
+std::string appenders(int count) {
+  std::string text;
+  for (int i = 0; i < count; ++i) text += "appender.a" + std::to_string(i) + "=FileAppender\n";
+  return text;
+}
+
 std::string pattern(const std::string& conversion) {
   return "log4cpp.appender.a.layout.ConversionPattern=" + conversion + "\n";
 }
@@ -59,6 +72,15 @@ TEST(NoltConfigTest, EachRuleGivesItsReason) {
       {pattern("%-2147483648m%n"), "line 1: a width over 1024 in the pattern"},
       {pattern("%-1024m%.30m%%2000m%n"), ""},
       {pattern("%-20.1025m"), "line 1: a width over 1024 in the pattern"},
+      {pattern(repeated("%-9.9p", 31) + "%n"), ""},
+      {pattern(repeated("%p", 32) + "%n"), "line 1: more than 32 conversions in the pattern"},
+      {pattern(repeated("%%", 40) + "%d{%H:%M:%S:%m:%m:%m:%m:%m}" + repeated("%m", 4)), ""},
+      {pattern(repeated("%m", 5)), "line 1: more than 4 %m in the pattern"},
+      {pattern("%m%-3m%.2m%10.5m%n%m"), "line 1: more than 4 %m in the pattern"},
+      {appenders(8), ""},
+      {appenders(9), "more than 8 appenders"},
+      {appenders(9) + std::string(4097, '#'), "line 10 is longer than 4096 bytes"},
+      {appenders(8) + "appender.a7.x=1\nappender.b.layout=PatternLayout\n", ""},
       {kRolling + "appender.r.maxBackupIndex=-1\nappender.r.maxFileSize=0\n",
        "appender r: maxBackupIndex -1 is not from 0 to 100"},
       {kRolling + "appender.r.maxBackupIndex=101\n",

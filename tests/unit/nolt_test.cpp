@@ -173,15 +173,16 @@ TEST(NoltTest, WithoutProcAMissingTmpdirGivesWayToTmp) {
 }
 
 // The text is judged first (nolt_config_test.cpp), then the log files it
-// names: a FIFO that nothing reads, which log4cpp's open would wait on.
-TEST(NoltTest, ALogFileThatIsAFifoNothingReadsIsRefusedAfterTheText) {
+// names: a FIFO, which log4cpp's open would wait on when nothing reads it,
+// and its writes when the reader stops reading.
+TEST(NoltTest, ALogFileThatIsAFifoIsRefusedAfterTheText) {
   const struct {
     const char* settings;
     bool reader;
     const char* reason;  // empty: accepted
   } rows[] = {
-      {"", false, "appender file: DIR/f.log is a FIFO that nothing reads: opening it would wait"},
-      {"", true, ""},
+      {"", false, "appender file: DIR/f.log is a FIFO: opening or writing it could wait"},
+      {"", true, "appender file: DIR/f.log is a FIFO: opening or writing it could wait"},
       {"log4cpp.appender.file.maxBackupIndex=101\n", false,
        "appender file: maxBackupIndex 101 is not from 0 to 100"},
       {"log4cpp.appender.file.layout.ConversionPattern=%.2000m\n", false,
@@ -209,6 +210,93 @@ TEST(NoltTest, ALogFileThatIsAFifoNothingReadsIsRefusedAfterTheText) {
     if (reader >= 0) {
       ::close(reader);
     }
+  }
+}
+
+// A FIFO put in the log file's place after it was looked at, whose reader
+// never reads: the lines it cannot take are lost, said once, instead of
+// holding the program once the pipe is full.
+int gFifoReader = -1;
+std::string gFifoPath;
+void swapLogFileForFifo() {
+  testing_fs::removePath(gFifoPath);
+  testing_fs::makeFifo(gFifoPath);
+  gFifoReader = ::open(gFifoPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+}
+
+TEST(NoltTest, AFifoSwappedInForTheLogFileNeverHoldsALine) {
+  const testing_fs::TempDir dir;
+  const std::string conf = dir.path() + "/qorid.conf";
+  gFifoPath = dir.path() + "/f.log";
+  testing_fs::writeFile(gFifoPath, "");
+  testing_fs::writeFile(conf, debugTo(gFifoPath));
+  noltSetBeforeConfigureHookForTesting(&swapLogFileForFifo);
+  EXPECT_EQ("", initWith(conf, dir.path()));
+  ::testing::internal::CaptureStderr();
+  const std::string line(2000, 'x');
+  for (int i = 0; i < 100; ++i) {  // 200 KB: past what a pipe holds
+    cNolt("fifo").debug("%s", line.c_str());
+  }
+  EXPECT_EQ("nolt: cannot write log file " + gFifoPath + ": Resource temporarily unavailable\n",
+            ::testing::internal::GetCapturedStderr());
+  cNolt::init(nullptr);
+  ::close(gFifoReader);
+}
+
+// Each appender is handed at most so many lines, bytes and roll-overs per
+// configuration; the one that reaches a limit is named once.
+TEST(NoltTest, AnAppenderPastItsLimitsIsHandedNoMoreLines) {
+  const struct {
+    const char* type;
+    const char* settings;
+    int lines;  // of `size` bytes, the newline included
+    int size;
+    int kept;
+    const char* reached;  // empty: nothing said
+  } rows[] = {
+      {"FileAppender", "", 10000, 10, 10000, "10000 lines"},
+      {"FileAppender", "", 10001, 10, 10000, "10000 lines"},
+      {"FileAppender", "", 9999, 10, 9999, ""},
+      {"FileAppender", "", 4, 1 << 20, 4, "4194304 bytes"},
+      {"FileAppender", "", 5, (1 << 20) - 1, 5, "4194304 bytes"},
+      {"RollingFileAppender", "maxFileSize=4096\nlog4cpp.appender.file.maxBackupIndex=100", 40,
+       4096, 16, "16 roll-overs"},
+      {"RollingFileAppender", "maxFileSize=4096\nlog4cpp.appender.file.maxBackupIndex=100", 15,
+       4096, 15, ""},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.type) + " " + std::to_string(row.lines) + " lines of " +
+                 std::to_string(row.size));
+    const testing_fs::TempDir dir;
+    const std::string conf = dir.path() + "/qorid.conf";
+    const std::string log = dir.path() + "/a.log";
+    testing_fs::writeFile(conf, debugTo(log, row.type) + "log4cpp.appender.file." + row.settings);
+    const std::string line(static_cast<size_t>(row.size - 1), 'x');
+    for (int init = 0; init < 2; ++init) {  // a second configuration starts anew
+      for (const auto& file : std::filesystem::directory_iterator(dir.path())) {
+        if (file.path().filename().string().rfind("a.log", 0) == 0) {
+          std::filesystem::remove(file.path());
+        }
+      }
+      ::testing::internal::CaptureStderr();
+      cNolt::init(conf.c_str());
+      for (int i = 0; i < row.lines; ++i) {
+        cNolt("budget").debug("%s", line.c_str());
+      }
+      int kept = 0;
+      for (const auto& file : std::filesystem::directory_iterator(dir.path())) {
+        if (file.path().filename().string().rfind("a.log", 0) == 0) {
+          kept += static_cast<int>(std::filesystem::file_size(file.path()) / row.size);
+        }
+      }
+      EXPECT_EQ(row.kept, kept);
+      EXPECT_EQ(*row.reached == '\0' ? ""
+                                     : std::string("nolt: dropping the later lines of appender "
+                                                   "file: ") + row.reached +
+                                           " since logging was configured\n",
+                ::testing::internal::GetCapturedStderr());
+    }
+    cNolt::init(nullptr);
   }
 }
 

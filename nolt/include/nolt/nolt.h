@@ -32,12 +32,22 @@ class NOLT_EXPORT cNolt {
   //   - a line is at most 4096 bytes, and so is a value once its ${...}
   //     variables are substituted;
   //   - a category name has at most 32 levels (31 dots);
-  //   - a width in a ConversionPattern ("%-20m", "%.30m") is at most 1024;
+  //   - a width in a ConversionPattern ("%-20m", "%.30m") is at most 1024,
+  //     and a ConversionPattern has at most 32 conversions ("%%" is none,
+  //     what "%d{...}" holds between its braces neither), at most 4 of them
+  //     "%m";
+  //   - there are at most 8 appenders;
   //   - a RollingFileAppender's maxBackupIndex, where given, is from 0 to
   //     100, and its maxFileSize from 4096 to 2147483647 (the numbers as
   //     written, before log4cpp's int reading could wrap them);
-  //   - a file appender's file is no FIFO that nothing reads (log4cpp's
-  //     blocking open would wait for a reader).
+  //   - a file appender's file is no FIFO: log4cpp opens and writes it
+  //     blocking, so the open would wait for a reader and a write for a
+  //     reader that does not read. A file appender's descriptor that is a
+  //     FIFO or a socket all the same (put in the file's place after it was
+  //     looked at) is made non-blocking: a line it cannot take at once is
+  //     lost, said as a write that failed ("Resource temporarily
+  //     unavailable"). Only the open of a FIFO put in place in that instant,
+  //     with nothing reading it, still waits for a reader.
   // The lines and values are judged as log4cpp reads them: the key loses a
   // leading "log4cpp." or "log4j.", ${...} variables are substituted, the
   // first value of a key counts.
@@ -47,6 +57,14 @@ class NOLT_EXPORT cNolt {
   // configuration, on standard error: "nolt: cannot open log file FILE:
   // REASON" after configuring, "nolt: cannot write log file FILE: REASON"
   // at the first line that fails.
+  //
+  // Each appender is handed at most 10000 lines and 4194304 bytes (what its
+  // log file grew by, else the messages' bytes) per configuration, and a
+  // file appender whose file starts anew (a rolling appender's roll-over)
+  // at most 16 times: the line that reaches a limit is its last, said once,
+  // "nolt: dropping the later lines of appender NAME: 10000 lines (4194304
+  // bytes, 16 roll-overs) since logging was configured". So whatever a
+  // board holds, logging costs at most so much per run.
   //
   // Every descriptor that the configuration opens (log files, sockets) is
   // close-on-exec, also a log file reopened later: programs that this one
