@@ -177,10 +177,12 @@ EnvironmentFile=/run/qorid/parameters.env
 ExecStart=/bin/sh -c 'systemctl is-active qorid >/probe.out; env | grep "^QOR_" | sort >>/probe.out'
 ExecStart=/bin/sh -c 'stat -c "%%a %%u" /run/qorid /run/qorid/parameters.env /run/qorid/board.json >/owner.out'
 ExecStart=/bin/sh -c 'systemctl show -p TimeoutStartUSec --value qorid >/timeout.out'
+ExecStart=/bin/sh -c 'journalctl -b -u qorid-hard-probe --no-pager -o cat >/hard.journal'
 ExecStartPost=/bin/systemctl poweroff
 UNIT
   ln -sf ../qorid-probe.service "$units/multi-user.target.wants/"
-  rm -f "$root/probe.out" "$root/owner.out" "$root/timeout.out" "$root/hard.out"
+  rm -f "$root/probe.out" "$root/owner.out" "$root/timeout.out" "$root/hard.out" \
+    "$root/hard.journal"
   ok "$s $a: booted with systemd" timeout 180 systemd-nspawn --quiet --register=no \
     --keep-unit --console=pipe -D "$root" --boot
   check "$s $a: at boot qorid.service ran and a unit's EnvironmentFile= has the parameters" \
@@ -201,7 +203,8 @@ UNIT
     check "$s $a $HARD_BOARD: EnvironmentFile= of --export gives what --exec gives" \
       "$(sed -n '2,/^--$/p' "$hard.cmp" | sed '$d')" "$(sed '1,/^--$/d' "$hard.cmp")"
   else
-    fail "$s $a $HARD_BOARD: the environments compared"; sed 's/^/    /' "$hard.cmp" >&2
+    fail "$s $a $HARD_BOARD: the environments compared"
+    sed 's/^/    /' "$hard.cmp" "$root/hard.journal" >&2
   fi
   check "$s $a $HARD_BOARD: nothing on standard error" "" "$(cat "$hard.err")"
   rm -f "$units/qorid-probe.service" "$units/qorid-hard-probe.service" \
