@@ -19,12 +19,15 @@
 #    --exec env must give the parameters the fixture's list gives (the same
 #    on every architecture), --json must parse and say what --list and
 #    --verbose say; qorid.service is enabled and its command publishes
-#    both files, and leaves none when qorid fails. Then remove (the
-#    conffile stays) and purge (nothing is left). On this machine's
-#    architecture also systemd-analyze verify of the unit, a boot of the
-#    root under systemd-nspawn (the unit ran, a unit's EnvironmentFile= has
-#    the parameters), the man pages and a consumer built with
-#    find_package(qorid) and with pkg-config.
+#    both files (0644; a folder it makes 0755, one that is there keeps its
+#    mode), and fails in one line, making nothing, under a regular file.
+#    Then remove (the conffile stays) and purge (nothing is left). On this
+#    machine's architecture also systemd-analyze verify and security (an
+#    exposure of 1.0 or less) of the unit, a boot of the root under
+#    systemd-nspawn (the unit ran as a dynamic user with a start timeout, a
+#    unit's EnvironmentFile= has the parameters, and one of --export on
+#    armv7-hard-values what --exec gives), the man pages and a consumer
+#    built with find_package(qorid) and with pkg-config.
 # 3. This machine's packages of each suite built a second time in another
 #    folder: the .deb files must be the same, byte for byte.
 #
