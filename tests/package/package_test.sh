@@ -19,12 +19,15 @@
 #    --exec env must give the parameters the fixture's list gives (the same
 #    on every architecture), --json must parse and say what --list and
 #    --verbose say; qorid.service is enabled and its command publishes
-#    both files, and leaves none when qorid fails. Then remove (the
-#    conffile stays) and purge (nothing is left). On this machine's
-#    architecture also systemd-analyze verify of the unit, a boot of the
-#    root under systemd-nspawn (the unit ran, a unit's EnvironmentFile= has
-#    the parameters), the man pages and a consumer built with
-#    find_package(qorid) and with pkg-config.
+#    both files (0644; a folder it makes 0755, one that is there keeps its
+#    mode), and fails in one line, making nothing, under a regular file.
+#    Then remove (the conffile stays) and purge (nothing is left). On this
+#    machine's architecture also systemd-analyze verify and security (an
+#    exposure of 1.0 or less) of the unit, a boot of the root under
+#    systemd-nspawn (the unit ran as a dynamic user with a start timeout, a
+#    unit's EnvironmentFile= has the parameters, and one of --export on
+#    armv7-hard-values what --exec gives), the man pages and a consumer
+#    built with find_package(qorid) and with pkg-config.
 # 3. This machine's packages of each suite built a second time in another
 #    folder: the .deb files must be the same, byte for byte.
 #
@@ -124,31 +127,91 @@ sys.stdout.buffer.write(b"".join(sorted(n + b"=" + v + b"\n" for n, v in env.ite
 ' "$1"
 }
 
+# The environment a unit gets from EnvironmentFile=: systemd's own reading
+# of --export on the board HARD_BOARD, whose values hold every byte but the
+# newline, quotes, $(...), backquotes, backslashes, CR and tab.
+HARD_BOARD=armv7-hard-values
+# Its parameters that --export gives: the shell names whose values are UTF-8.
+HARD_EXPORTED="QOR_ASCII QOR_BOARDID QOR_CRTAB QOR_DESC QOR_DESCRIPTION QOR_EMPTY QOR_ID \
+QOR_QUOTE QOR_SHELL QOR_SPACES QOR_UTF8 QOR_WAN QOR_WAN_ID"
+
+# env_of EXPORTED EXEC_ENV SYSTEMD_ENV0: the names assigned at the start of
+# a line of EXPORTED; then, one per line as Python writes bytes, the QOR_
+# variables of EXEC_ENV (env's lines) with those names, and after a line
+# "--" those that SYSTEMD_ENV0 (env -0) holds.
+env_of() {
+  python3 -c '
+import re, sys
+names = set(re.findall(rb"^([A-Za-z_][A-Za-z0-9_]*)=", open(sys.argv[1], "rb").read(), re.M))
+print(" ".join(sorted(n.decode() for n in names)))
+exec_env = open(sys.argv[2], "rb").read().split(b"\n")
+unit_env = open(sys.argv[3], "rb").read().split(b"\0")
+for entries in ([e for e in exec_env if e.split(b"=", 1)[0] in names], ["--"], unit_env):
+    for entry in sorted(e for e in entries if e == "--" or e.startswith(b"QOR_")):
+        print(entry)
+' "$@"
+}
+
 # boot_with_systemd SUITE ARCH ROOT: the root booted as a container, its
-# systemd starting what it starts at boot: qorid.service must have run, and
-# a unit with EnvironmentFile=/run/qorid/parameters.env must see what
-# --exec gives in the same root (the machine's own board here). The probe
-# unit powers the container off when it has written what it saw.
+# systemd starting what it starts at boot: qorid.service must have run, as
+# a dynamic user, with a start timeout; a unit with
+# EnvironmentFile=/run/qorid/parameters.env must see what --exec gives in
+# the same root (the machine's own board here); and a unit whose
+# EnvironmentFile= is --export of HARD_BOARD must see what --exec gives
+# there, for the names --export gives. The probe unit powers the container
+# off when it has written what it saw.
 boot_with_systemd() {
-  local s=$1 a=$2 root=$3 probe=$3/etc/systemd/system/qorid-probe.service
-  cat >"$probe" <<'UNIT'
+  local s=$1 a=$2 root=$3 units=$3/etc/systemd/system hard=$WORK/$1-$2.hard
+  in_board "$root" "$a" "$HARD_BOARD" qorid --export >"$root/etc/qorid-hard.env" 2>"$hard.err"
+  in_board "$root" "$a" "$HARD_BOARD" qorid --exec env >"$hard.exec" 2>>"$hard.err"
+  cat >"$units/qorid-hard-probe.service" <<'UNIT'
+[Service]
+Type=oneshot
+EnvironmentFile=/etc/qorid-hard.env
+ExecStart=/bin/sh -c 'env -0 >/hard.out'
+UNIT
+  cat >"$units/qorid-probe.service" <<'UNIT'
 [Unit]
-After=qorid.service
-Wants=qorid.service
+After=qorid.service qorid-hard-probe.service
+Wants=qorid.service qorid-hard-probe.service
 [Service]
 Type=oneshot
 EnvironmentFile=/run/qorid/parameters.env
 ExecStart=/bin/sh -c 'systemctl is-active qorid >/probe.out; env | grep "^QOR_" | sort >>/probe.out'
+ExecStart=/bin/sh -c 'stat -c "%%a %%u" /run/qorid /run/qorid/parameters.env /run/qorid/board.json >/owner.out'
+ExecStart=/bin/sh -c 'systemctl show -p TimeoutStartUSec --value qorid >/timeout.out'
+ExecStart=/bin/sh -c 'journalctl -b -u qorid-hard-probe --no-pager -o cat >/hard.journal'
 ExecStartPost=/bin/systemctl poweroff
 UNIT
-  ln -sf ../qorid-probe.service "$root/etc/systemd/system/multi-user.target.wants/"
-  rm -f "$root/probe.out"
+  ln -sf ../qorid-probe.service "$units/multi-user.target.wants/"
+  rm -f "$root/probe.out" "$root/owner.out" "$root/timeout.out" "$root/hard.out" \
+    "$root/hard.journal"
   ok "$s $a: booted with systemd" timeout 180 systemd-nspawn --quiet --register=no \
     --keep-unit --console=pipe -D "$root" --boot
   check "$s $a: at boot qorid.service ran and a unit's EnvironmentFile= has the parameters" \
     "$(printf 'active\n'; in_root "$root" qorid --exec env | grep '^QOR_' | sort)" \
     "$(cat "$root/probe.out" 2>/dev/null)"
-  rm -f "$probe" "$root/etc/systemd/system/multi-user.target.wants/qorid-probe.service"
+  # A user of systemd's dynamic range (61184-65519) owns the folder and files.
+  check "$s $a: /run/qorid and its files belong to a dynamic user, modes 755 and 644" \
+    "755 dynamic|644 dynamic|644 dynamic" \
+    "$(awk '{ print $1, ($2 >= 61184 && $2 <= 65519 ? "dynamic" : "uid " $2) }' \
+      "$root/owner.out" 2>/dev/null | paste -sd '|')"
+  # A oneshot waits for ever unless the unit says otherwise.
+  check "$s $a: systemd gives qorid.service a start timeout" yes \
+    "$(grep -Eqx '[0-9]+(min|s)( [0-9]+s)?' "$root/timeout.out" 2>/dev/null && echo yes ||
+      cat "$root/timeout.out" 2>/dev/null)"
+  if env_of "$root/etc/qorid-hard.env" "$hard.exec" "$root/hard.out" >"$hard.cmp" 2>&1; then
+    check "$s $a $HARD_BOARD: --export gives the shell names whose values are UTF-8" \
+      "$HARD_EXPORTED" "$(head -n 1 "$hard.cmp")"
+    check "$s $a $HARD_BOARD: EnvironmentFile= of --export gives what --exec gives" \
+      "$(sed -n '2,/^--$/p' "$hard.cmp" | sed '$d')" "$(sed '1,/^--$/d' "$hard.cmp")"
+  else
+    fail "$s $a $HARD_BOARD: the environments compared"
+    sed 's/^/    /' "$hard.cmp" "$root/hard.journal" >&2
+  fi
+  check "$s $a $HARD_BOARD: nothing on standard error" "" "$(cat "$hard.err")"
+  rm -f "$units/qorid-probe.service" "$units/qorid-hard-probe.service" \
+    "$units/multi-user.target.wants/qorid-probe.service" "$root/etc/qorid-hard.env"
 }
 
 # prove SUITE ARCH: one pair on its fresh root, once its packages are built.
@@ -227,17 +290,36 @@ prove() {
   check "$s $a: the published files and their folder" "755 root|644 root|644 root" \
     "$(stat -c '%a %U' "$published" "$published/parameters.env" "$published/board.json" |
       paste -sd '|')"
-  # A qorid that fails half-way leaves nothing, not even the earlier files.
-  printf '#!/bin/sh\necho partial\nexit 1\n' >"$root/usr/local/bin/qorid"
-  chmod +x "$root/usr/local/bin/qorid"
-  in_board "$root" "$a" "$board" env PATH="$SYSTEMD_PATH" sh -c "$command" 2>/dev/null
-  check "$s $a: a failing qorid fails the unit's command" 1 $?
-  check "$s $a: a failing qorid leaves no file" "" "$(ls -A "$published")"
-  rm "$root/usr/local/bin/qorid"
+  # A folder that is there keeps its mode, whatever the caller's umask;
+  # the files are 0644 all the same.
+  rm -rf "$published"
+  mkdir -m 0750 "$published"
+  ok "$s $a: the unit's command publishes into a folder that is there" in_board "$root" "$a" \
+    "$board" env PATH="$SYSTEMD_PATH" sh -c "umask 077; $command"
+  check "$s $a: a folder that is there keeps its mode" "750|644|644" \
+    "$(stat -c '%a' "$published" "$published/parameters.env" "$published/board.json" |
+      paste -sd '|')"
+  # A folder it cannot make (under a regular file): status 1, one line on
+  # standard error, nothing made, the file untouched.
+  local conf_sum
+  conf_sum=$(md5sum <"$root/etc/qorid.conf")
+  in_board "$root" "$a" "$board" /usr/libexec/qorid/qorid-publish /etc/qorid.conf/x \
+    >/dev/null 2>"$WORK/$s-$a.publish.err"
+  check "$s $a: publishing under a regular file fails" 1 $?
+  check "$s $a: ... saying so in one line" "1 qorid-publish: " \
+    "$(wc -l <"$WORK/$s-$a.publish.err") $(head -c 15 "$WORK/$s-$a.publish.err")"
+  check "$s $a: ... and making nothing" "$conf_sum" "$(md5sum <"$root/etc/qorid.conf")"
 
   if [ "$a" = "$HOST" ]; then
     ok "$s $a: systemd-analyze verify qorid.service" in_root "$root" \
       systemd-analyze verify "$unit"
+    # The suite's own systemd-analyze rates the unit's sandbox.
+    local exposure
+    exposure=$(in_root "$root" systemd-analyze security --offline=true "$unit" 2>&1 |
+      grep 'Overall exposure level')
+    echo "   $s $a: $exposure"
+    check "$s $a: systemd-analyze security: an exposure of 1.0 or less" yes \
+      "$(echo "$exposure" | awk -F': ' '$2 ~ /^[0-9]+\.[0-9]+ / { print ($2 + 0 <= 1.0 ? "yes" : $2) }')"
     boot_with_systemd "$s" "$a" "$root"
     # Documentation, and building against the packages.
     for page in qorid qorid-dump known_qor_ids; do
