@@ -172,6 +172,66 @@ TEST(NoltTest, WithoutProcAMissingTmpdirGivesWayToTmp) {
   EXPECT_NE(std::string::npos, testing_fs::readFile(dir.path() + "/a.log").find("kept"));
 }
 
+// Without /proc the checked bytes reach log4cpp through a private copy: a
+// file of mode 0600 in a fresh folder of mode 0700 under TMPDIR when that is
+// an absolute path, under /tmp when it is relative. What the hook saw of
+// the TMPDIR given, while the copy was there.
+std::string gTmpdirSeen;
+std::string gTmpdirLook;
+void lookAtTmpdir() {
+  namespace fs = std::filesystem;
+  gTmpdirSeen.clear();
+  for (const auto& folder : fs::directory_iterator(gTmpdirLook)) {
+    gTmpdirSeen += std::to_string(static_cast<int>(folder.status().permissions())) + ":";
+    for (const auto& file : fs::directory_iterator(folder.path())) {
+      gTmpdirSeen += std::to_string(static_cast<int>(file.status().permissions())) + " ";
+    }
+  }
+}
+
+TEST(NoltTest, WithoutProcThePrivateCopyIsOwnerOnlyUnderAnAbsoluteTmpdir) {
+  namespace fs = std::filesystem;
+  const testing_fs::TempDir dir;
+  const std::string conf = dir.path() + "/qorid.conf";
+  testing_fs::writeFile(conf, debugTo(dir.path() + "/a.log"));
+  const struct {
+    bool relative;
+    std::string seen;  // the folder's mode, then the copy's, in octal as decimals
+  } rows[] = {{false, std::to_string(0700) + ":" + std::to_string(0600) + " "}, {true, ""}};
+  for (const auto& row : rows) {
+    const testing_fs::TempDir tmpdir;
+    gTmpdirLook = tmpdir.path();
+    const std::string given =
+        row.relative ? fs::relative(tmpdir.path()).string() : tmpdir.path();
+    SCOPED_TRACE(given);
+    noltSetProcFdMissingForTesting(true);
+    noltSetBeforeConfigureHookForTesting(&lookAtTmpdir);
+    EXPECT_EQ("", initWith(conf, given));
+    EXPECT_EQ(row.seen, gTmpdirSeen);
+    EXPECT_TRUE(fs::is_empty(tmpdir.path()));  // and gone afterwards
+  }
+  cNolt::init(nullptr);
+}
+
+// The file's size limit itself is accepted; one byte more is refused.
+TEST(NoltTest, AConfigurationOfExactlyTheSizeLimitIsRead) {
+  const testing_fs::TempDir dir;
+  const std::string conf = dir.path() + "/qorid.conf";
+  const std::string lines = debugTo(dir.path() + "/a.log");
+  for (const size_t size : {size_t{65536}, size_t{65537}}) {
+    std::string text = lines;
+    while (text.size() + 1000 < size) text += "#" + std::string(998, 'c') + "\n";
+    text += "#" + std::string(size - text.size() - 2, 'c') + "\n";
+    ASSERT_EQ(size, text.size());
+    testing_fs::writeFile(conf, text);
+    EXPECT_EQ(size == 65536 ? ""
+                            : "nolt: ignoring logging configuration " + conf +
+                                  ": larger than 65536 bytes\n",
+              initWith(conf, dir.path()));
+  }
+  cNolt::init(nullptr);
+}
+
 // The text is judged first (nolt_config_test.cpp), then the log files it
 // names: a FIFO, which log4cpp's open would wait on when nothing reads it,
 // and its writes when the reader stops reading.
