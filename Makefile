@@ -51,9 +51,10 @@ run: build
 	$(BUILD_DIR)/tool/qorid --verbose
 	$(BUILD_DIR)/tool/qorid --list
 
-# The cases that need a second user (label second-user) run only as root:
-# anyone else's sandbox is a user namespace, which maps one uid.
-TEST_LEFT_OUT := robustness|hardening|valgrind$(if $(filter 0,$(shell id -u)),,|second-user)
+# The cases that need root itself (label needs-root: a second user, a tun
+# device) run only as root: anyone else's sandbox is a user namespace,
+# which maps one uid.
+TEST_LEFT_OUT := robustness|hardening|valgrind$(if $(filter 0,$(shell id -u)),,|needs-root)
 
 test: build
 	ctest --preset default -LE '$(TEST_LEFT_OUT)'

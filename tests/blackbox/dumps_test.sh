@@ -83,14 +83,97 @@ not_root() {
   check_file "not root: qorid.verbose" "$board/expected.verbose" "$dump/qorid.verbose"
 }
 
-# `dumps_test.sh QORID BUILD second-user` runs only the case that needs a
-# second user (a user namespace maps one uid only), which ctest labels
-# second-user; without it, every other case.
-board=$DUMPS/armv7-dt-carrier pc=$DUMPS/x86_64-pc-one-card
-if [ "${3:-}" = second-user ]; then
-  not_root
-  finish
-fi
+# A board with more than the dumps have: symbolic links in the node (to a
+# property, to a subnode, to nothing), an alias label on the WAN, its own
+# known boards, and with `roundtrip tun` an interface without a hardware
+# address (a tun, which takes /dev/net/tun: root's alone on some machines).
+roundtrip() {
+  local root node dump got f tun=
+  [ "${1:-}" = tun ] && tun="tun0 203.0.113.9/32 -"
+  root=$(new_root roundtrip "$board")
+  node=$root/proc/device-tree/morvane
+  ln -s serial-number "$node/serial-link"
+  ln -s ethernet "$node/ethernet-link"
+  ln -s nowhere "$node/gone"
+  mkfifo "$node/pipe"
+  cp "$SOURCE_DIR/etc/known_qor_ids" "$root/etc/known_qor_ids"
+  printf '%s\n' "eth0:1 198.51.100.18/24 0a:80:ff:01:7f:10" ${tun:+"$tun"} >>"${root%/root}/net"
+  snapshot() { # the board's files: names, kinds, sizes, modes, times, bytes
+    (cd "$root" && find etc proc/cpuinfo proc/device-tree -printf '%p %y %s %m %T@ %l\n' | sort &&
+      find etc proc/cpuinfo proc/device-tree -type f -exec md5sum {} + | sort)
+  }
+  snapshot >"$WORK/before"
+  dump_on "$root" "$with_qorid" -- board.tgz
+  check "round trip: status" 0 "$status"
+  check "round trip: tarball named as asked" /tmp/board.tgz "$out"
+  snapshot >"$WORK/after"
+  check_file "round trip: the board is left as it was" "$WORK/before" "$WORK/after"
+  check "round trip: only the tarball is written" board.tgz "$(tmp_files "$root")"
+  check "round trip: nothing left in TMPDIR" "" "$(ls -A "$root/scratch")"
+  if ! dump=$(unpack "$root/tmp/board.tgz" "$WORK/unpacked-roundtrip"); then
+    fail "round trip: tarball"
+    return
+  fi
+  check "round trip: directory" board "$(basename "$dump")"
+  got=$dump/root/proc/device-tree/morvane
+  for f in $(cd "$board/root/proc/device-tree/morvane" && find . -type f); do
+    check_file "round trip: $f" "$board/root/proc/device-tree/morvane/$f" "$got/$f"
+  done
+  check_file "round trip: cpuinfo" "$board/root/proc/cpuinfo" "$dump/root/proc/cpuinfo"
+  check_file "round trip: known_qor_ids" "$SOURCE_DIR/etc/known_qor_ids" \
+    "$dump/root/etc/known_qor_ids"
+  check "round trip: a link to a property is copied as the property" yes \
+    "$([ -f "$got/serial-link" ] && [ ! -L "$got/serial-link" ] &&
+      cmp -s "$got/serial-link" "$got/serial-number" && echo yes)"
+  check "round trip: a subnode met twice is copied once" 1 \
+    "$(ls -d "$got/ethernet" "$got/ethernet-link" 2>/dev/null | wc -l)"
+  check "round trip: a FIFO is copied as qorid reads it, empty" yes \
+    "$([ -f "$got/pipe" ] && [ ! -s "$got/pipe" ] && echo yes)"
+  check "round trip: a link to nothing is left out" no \
+    "$([ -e "$got/gone" ] && echo yes || echo no)"
+  check "round trip: what was left out is said" 2 \
+    "$(grep -cE 'left out /proc/device-tree/morvane/(gone|ethernet(-link)?):' "$WORK/err")"
+  check_file "round trip: uname" "$board/uname" "$dump/uname"
+  check "round trip: net" "lo 127.0.0.1/8 00:00:00:00:00:00
+eth0 198.51.100.17/24 0a:80:ff:01:7f:10
+eth0:1 198.51.100.18/24 0a:80:ff:01:7f:10${tun:+
+$tun}" "$(cat "$dump/net")"
+  check_file "round trip: qorid.verbose" "$board/expected.verbose" "$dump/qorid.verbose"
+  # qorid walks the links as the dump copied them: one more property.
+  {
+    head -n -1 "$board/expected.list"
+    printf 'QOR_SERIAL-LINK=MX2291A0471\0\n'
+    printf 'QOR_PIPE=\n'
+    tail -n 1 "$board/expected.list"
+  } >"$WORK/roundtrip.list"
+  check_list "round trip: qorid.list" "$WORK/roundtrip.list" "$dump/qorid.list"
+  # The dump replayed shows what qorid showed on the board.
+  replay roundtrip-replay "$dump"
+  check_file "round trip: replayed verbose" "$dump/qorid.verbose" "$WORK/roundtrip-replay.verbose"
+  check_list "round trip: replayed list" "$dump/qorid.list" "$WORK/roundtrip-replay.list"
+
+  # An existing tarball is not overwritten.
+  cksum "$root/tmp/board.tgz" >"$WORK/sum"
+  dump_on "$root" "$with_qorid" -- board.tgz
+  check "existing output: status" 1 "$status"
+  check "existing output: said" \
+    "qorid-dump: /tmp/board.tgz exists already; name another file" "$err"
+  check_file "existing output: untouched" "$WORK/sum" <(cksum "$root/tmp/board.tgz")
+  # Nor anything else under the name: a link (to a file, to nothing), a FIFO.
+  printf 'precious\n' >"$root/tmp/precious"
+  ln -s precious "$root/tmp/link.tgz"
+  ln -s nowhere "$root/tmp/dangling.tgz"
+  mkfifo "$root/tmp/fifo.tgz"
+  for name in link.tgz dangling.tgz fifo.tgz; do
+    dump_on "$root" "$with_qorid" -- "$name"
+    check "$name in the way: status" 1 "$status"
+    check "$name in the way: said" \
+      "qorid-dump: /tmp/$name exists already; name another file" "$err"
+  done
+  check "a link's target is untouched" precious "$(cat "$root/tmp/precious")"
+  check "a link to nothing stays one" no "$([ -e "$root/tmp/nowhere" ] && echo yes || echo no)"
+}
+
 
 # replay NAME DUMP_DIR: qorid, --verbose, --list and --json on the unpacked
 # dump, into $WORK/NAME.number, .verbose, .list and .json.
@@ -105,6 +188,16 @@ replay() {
     mv "$WORK/out" "$WORK/$name.$mode"
   done
 }
+
+# `dumps_test.sh QORID BUILD needs-root` runs only the cases that need root
+# itself: a second user (a user namespace maps one uid only), and a tun
+# device; ctest labels them needs-root. Without it, every other case.
+board=$DUMPS/armv7-dt-carrier pc=$DUMPS/x86_64-pc-one-card
+if [ "${3:-}" = needs-root ]; then
+  not_root
+  roundtrip tun
+  finish
+fi
 
 # --- the uname shim -----------------------------------------------------------
 # qorid's own uname call sees the variables, whatever this host is: the
@@ -197,95 +290,6 @@ for fixture in "$DUMPS"/*/; do
   check "$name: nothing else" "net qorid.list qorid.verbose root uname" "$(ls "$dump" | xargs)"
 done
 
-# A board with more than the dumps have: symbolic links in the node (to a
-# property, to a subnode, to nothing), an alias label on the WAN, an
-# interface without a hardware address, and its own known boards.
-roundtrip() {
-  local root node dump got f
-  root=$(new_root roundtrip "$board")
-  node=$root/proc/device-tree/morvane
-  ln -s serial-number "$node/serial-link"
-  ln -s ethernet "$node/ethernet-link"
-  ln -s nowhere "$node/gone"
-  mkfifo "$node/pipe"
-  cp "$SOURCE_DIR/etc/known_qor_ids" "$root/etc/known_qor_ids"
-  printf '%s\n' "eth0:1 198.51.100.18/24 0a:80:ff:01:7f:10" "tun0 203.0.113.9/32 -" \
-    >>"${root%/root}/net"
-  snapshot() { # the board's files: names, kinds, sizes, modes, times, bytes
-    (cd "$root" && find etc proc/cpuinfo proc/device-tree -printf '%p %y %s %m %T@ %l\n' | sort &&
-      find etc proc/cpuinfo proc/device-tree -type f -exec md5sum {} + | sort)
-  }
-  snapshot >"$WORK/before"
-  dump_on "$root" "$with_qorid" -- board.tgz
-  check "round trip: status" 0 "$status"
-  check "round trip: tarball named as asked" /tmp/board.tgz "$out"
-  snapshot >"$WORK/after"
-  check_file "round trip: the board is left as it was" "$WORK/before" "$WORK/after"
-  check "round trip: only the tarball is written" board.tgz "$(tmp_files "$root")"
-  check "round trip: nothing left in TMPDIR" "" "$(ls -A "$root/scratch")"
-  if ! dump=$(unpack "$root/tmp/board.tgz" "$WORK/unpacked-roundtrip"); then
-    fail "round trip: tarball"
-    return
-  fi
-  check "round trip: directory" board "$(basename "$dump")"
-  got=$dump/root/proc/device-tree/morvane
-  for f in $(cd "$board/root/proc/device-tree/morvane" && find . -type f); do
-    check_file "round trip: $f" "$board/root/proc/device-tree/morvane/$f" "$got/$f"
-  done
-  check_file "round trip: cpuinfo" "$board/root/proc/cpuinfo" "$dump/root/proc/cpuinfo"
-  check_file "round trip: known_qor_ids" "$SOURCE_DIR/etc/known_qor_ids" \
-    "$dump/root/etc/known_qor_ids"
-  check "round trip: a link to a property is copied as the property" yes \
-    "$([ -f "$got/serial-link" ] && [ ! -L "$got/serial-link" ] &&
-      cmp -s "$got/serial-link" "$got/serial-number" && echo yes)"
-  check "round trip: a subnode met twice is copied once" 1 \
-    "$(ls -d "$got/ethernet" "$got/ethernet-link" 2>/dev/null | wc -l)"
-  check "round trip: a FIFO is copied as qorid reads it, empty" yes \
-    "$([ -f "$got/pipe" ] && [ ! -s "$got/pipe" ] && echo yes)"
-  check "round trip: a link to nothing is left out" no \
-    "$([ -e "$got/gone" ] && echo yes || echo no)"
-  check "round trip: what was left out is said" 2 \
-    "$(grep -cE 'left out /proc/device-tree/morvane/(gone|ethernet(-link)?):' "$WORK/err")"
-  check_file "round trip: uname" "$board/uname" "$dump/uname"
-  check "round trip: net" "lo 127.0.0.1/8 00:00:00:00:00:00
-eth0 198.51.100.17/24 0a:80:ff:01:7f:10
-eth0:1 198.51.100.18/24 0a:80:ff:01:7f:10
-tun0 203.0.113.9/32 -" "$(cat "$dump/net")"
-  check_file "round trip: qorid.verbose" "$board/expected.verbose" "$dump/qorid.verbose"
-  # qorid walks the links as the dump copied them: one more property.
-  {
-    head -n -1 "$board/expected.list"
-    printf 'QOR_SERIAL-LINK=MX2291A0471\0\n'
-    printf 'QOR_PIPE=\n'
-    tail -n 1 "$board/expected.list"
-  } >"$WORK/roundtrip.list"
-  check_list "round trip: qorid.list" "$WORK/roundtrip.list" "$dump/qorid.list"
-  # The dump replayed shows what qorid showed on the board.
-  replay roundtrip-replay "$dump"
-  check_file "round trip: replayed verbose" "$dump/qorid.verbose" "$WORK/roundtrip-replay.verbose"
-  check_list "round trip: replayed list" "$dump/qorid.list" "$WORK/roundtrip-replay.list"
-
-  # An existing tarball is not overwritten.
-  cksum "$root/tmp/board.tgz" >"$WORK/sum"
-  dump_on "$root" "$with_qorid" -- board.tgz
-  check "existing output: status" 1 "$status"
-  check "existing output: said" \
-    "qorid-dump: /tmp/board.tgz exists already; name another file" "$err"
-  check_file "existing output: untouched" "$WORK/sum" <(cksum "$root/tmp/board.tgz")
-  # Nor anything else under the name: a link (to a file, to nothing), a FIFO.
-  printf 'precious\n' >"$root/tmp/precious"
-  ln -s precious "$root/tmp/link.tgz"
-  ln -s nowhere "$root/tmp/dangling.tgz"
-  mkfifo "$root/tmp/fifo.tgz"
-  for name in link.tgz dangling.tgz fifo.tgz; do
-    dump_on "$root" "$with_qorid" -- "$name"
-    check "$name in the way: status" 1 "$status"
-    check "$name in the way: said" \
-      "qorid-dump: /tmp/$name exists already; name another file" "$err"
-  done
-  check "a link's target is untouched" precious "$(cat "$root/tmp/precious")"
-  check "a link to nothing stays one" no "$([ -e "$root/tmp/nowhere" ] && echo yes || echo no)"
-}
 roundtrip
 
 # Dumps started together with the default name (the clock stopped at one
