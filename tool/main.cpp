@@ -12,6 +12,5 @@ int main(int argc, char** argv) {
   cNolt logger("qorid");
   QorIdentifier identifier(&logger);
   const qorid::ToolOptions options = qorid::parseOptions(argc, argv);
-  return output.finish(qorid::runTool(options, argc, argv, identifier, output.stream(),
-                                      [&output] { output.handBack(); }));
+  return output.finish(qorid::runTool(options, argc, argv, identifier, output.stream()));
 }

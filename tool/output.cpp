@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <iostream>
 
 namespace qorid {
 
@@ -88,20 +89,6 @@ int DescriptorStream::error() const { return mBuffer->error(); }
 
 namespace {
 
-// The data's descriptor: a duplicate of descriptor 1, which then points at
-// standard error. Where no duplicate can be had, descriptor 1 itself.
-int takeData(bool closed) {
-  if (closed) {
-    (void)::dup2(STDERR_FILENO, STDOUT_FILENO);
-    return -1;
-  }
-  const int data = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
-  if (data < 0 || ::dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
-    return data < 0 ? STDOUT_FILENO : data;
-  }
-  return data;
-}
-
 bool sameFile(const struct stat& a, const struct stat& b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
@@ -109,18 +96,18 @@ bool sameFile(const struct stat& a, const struct stat& b) {
 }  // namespace
 
 CheckedOutput::CheckedOutput(bool closed)
-    : mData(takeData(closed)), mStream(std::make_unique<DescriptorStream>(mData)) {}
+    : mClosed(closed),
+      mStream(std::make_unique<DescriptorStream>(closed ? -1 : STDOUT_FILENO)),
+      mCout(std::cout.rdbuf(std::cerr.rdbuf())) {}
 
 CheckedOutput::~CheckedOutput() {
   mStream->flush();
-  if (mData > STDOUT_FILENO) {
-    ::close(mData);
-  }
+  std::cout.rdbuf(mCout);
 }
 
 void CheckedOutput::keepLogsOut() {
   struct stat data;
-  if (mData <= STDOUT_FILENO || ::fstat(mData, &data) != 0) {
+  if (mClosed || ::fstat(STDOUT_FILENO, &data) != 0) {
     return;
   }
   // Descriptors are handed out lowest free first: past a long run of closed
@@ -133,18 +120,9 @@ void CheckedOutput::keepLogsOut() {
       continue;
     }
     closedRun = 0;
-    if (fd != mData && sameFile(st, data)) {
+    if (sameFile(st, data)) {
       (void)::dup3(STDERR_FILENO, fd, O_CLOEXEC);
     }
-  }
-}
-
-void CheckedOutput::handBack() {
-  mStream->flush();
-  if (mData > STDOUT_FILENO) {
-    (void)::dup2(mData, STDOUT_FILENO);  // without close-on-exec: the program's
-  } else if (mData < 0) {
-    (void)::fcntl(STDOUT_FILENO, F_SETFD, FD_CLOEXEC);  // closed, as it was given
   }
 }
 

@@ -37,18 +37,21 @@ class DescriptorStream : public std::ostream {
 };
 
 // The data of one run of the tool: what it writes for another program
-// (--list, --json, --export, the number), kept apart from everything else.
-// While it lives, descriptor 1 points at standard error and the data goes
-// to a duplicate of the descriptor 1 the tool was given: a log line that a
-// console appender writes to std::cout, or a log file named /dev/stdout or
-// /proc/self/fd/1, lands on standard error, never in the data. Every write
-// is checked, and the first that fails is kept. Not thread-safe.
+// (--list, --json, --export, the number) on descriptor 1, kept apart from
+// everything else without taking a descriptor of its own (a run under a
+// tight descriptor limit needs every one). While it lives, std::cout writes
+// to standard error, so a console appender, which writes to std::cout
+// unless told otherwise, never reaches the data; keepLogsOut() does the
+// same for a log file that leads to descriptor 1's file (/dev/stdout,
+// /proc/self/fd/1). Every write is checked, and the first that fails is
+// kept. Not thread-safe.
 class CheckedOutput {
  public:
   // `closed`: descriptor 1 was closed when the tool started (see
   // claimStandardDescriptors): any output then fails as a write to a closed
   // descriptor fails (EBADF), and nothing reaches the stand-in.
   explicit CheckedOutput(bool closed);
+  // Gives std::cout its own buffer back.
   ~CheckedOutput();
   CheckedOutput(const CheckedOutput&) = delete;
   CheckedOutput& operator=(const CheckedOutput&) = delete;
@@ -56,25 +59,21 @@ class CheckedOutput {
   // Where the data goes; lines go out when the stream is flushed.
   std::ostream& stream() { return *mStream; }
 
-  // Call once logging is configured: a descriptor it opened on the data's
-  // own file (by a path that leads to the duplicate) is pointed at standard
-  // error too.
+  // Call once logging is configured: every descriptor it opened on the file
+  // of descriptor 1 is pointed at standard error instead.
   void keepLogsOut();
 
-  // Flushes the data and gives descriptor 1 back as the tool was given it,
-  // for a program that replaces the tool (--exec): it writes where the
-  // caller asked, and finds descriptor 1 closed when the caller closed it.
-  void handBack();
-
-  // Flushes the data. Returns `status` when everything written reached its
-  // file; otherwise writes "qorid: write error: REASON" to standard error
-  // and returns 1.
+  // Flushes the data. Returns `status` when everything written reached
+  // descriptor 1; otherwise writes "qorid: write error: REASON" to standard
+  // error and returns 1.
   int finish(int status);
 
  private:
-  int mData;  // the duplicate of descriptor 1, -1 when it was closed
+  bool mClosed;
   std::unique_ptr<DescriptorStream> mStream;
+  std::streambuf* mCout;  // std::cout's own buffer, given back at the end
 };
+
 
 }  // namespace qorid
 

@@ -123,7 +123,6 @@ struct Run {
   char** argv;
   QorIdentifier& identifier;
   std::ostream& out;
-  const std::function<void()>& beforeExec;
 };
 
 int printHelp(const Run& run) {
@@ -170,9 +169,6 @@ int runCommand(const Run& run) {
     return 0;
   }
   run.out.flush();  // nothing may stay behind in a buffer that the exec drops
-  if (run.beforeExec) {
-    run.beforeExec();
-  }
   return run.identifier.execute(remaining, run.argv + run.options.firstArgument,
                                 run.options.script);
 }
@@ -215,8 +211,8 @@ Mode modeOf(const ToolOptions& options) {
 }  // namespace
 
 int runTool(const ToolOptions& options, int argc, char** argv, QorIdentifier& identifier,
-            std::ostream& out, const std::function<void()>& beforeExec) {
-  return modeOf(options)(Run{options, argc, argv, identifier, out, beforeExec});
+            std::ostream& out) {
+  return modeOf(options)(Run{options, argc, argv, identifier, out});
 }
 
 }  // namespace qorid

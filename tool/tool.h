@@ -2,7 +2,6 @@
 #ifndef QORID_TOOL_TOOL_H_
 #define QORID_TOOL_TOOL_H_
 
-#include <functional>
 #include <ostream>
 
 class QorIdentifier;
@@ -28,12 +27,9 @@ struct ToolOptions {
 ToolOptions parseOptions(int argc, char** argv);
 
 // Carries out what the options ask for on `identifier`, writing to `out`.
-// `beforeExec`, when given, is called right before --exec or --script
-// replaces the process (once `out` is flushed). Returns the program's exit
-// status.
+// Returns the program's exit status.
 int runTool(const ToolOptions& options, int argc, char** argv,
-            QorIdentifier& identifier, std::ostream& out,
-            const std::function<void()>& beforeExec = {});
+            QorIdentifier& identifier, std::ostream& out);
 
 // The parameters that `identifier` holds, as --export prints them: one
 // assignment a line; each parameter left out (see whyNotExported) gets a
