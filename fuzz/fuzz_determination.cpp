@@ -18,6 +18,7 @@
 // at most 64 bytes, as the kernel's fixed-size fields would.
 #include "files.h"
 #include "fuzz_support.h"
+#include "log_texts.h"
 #include "known_identities.h"
 #include "nolt/nolt.h"
 #include "qorid/qorid.h"
@@ -162,7 +163,7 @@ Outcome identify(const Setup& s) {
   QorIdentifier id(&logger);
   Outcome o;
   o.known = tableOf(s);
-  FUZZ_CHECK(!testing_log::contains("Attempting to find alias by DT"));  // not determined
+  FUZZ_CHECK(!testing_log::contains(log_text::kAliasByDt));  // not determined
   if (!opens(s.knownIds)) {
     FUZZ_CHECK(o.known.size() == 3);  // the built-in identities
   }
@@ -173,8 +174,8 @@ Outcome identify(const Setup& s) {
 
   const int number = id.getHardwareNumber();
   // The report after a determination says which way it went.
-  o.found = testing_log::contains("Full identity: ");
-  FUZZ_CHECK(o.found != testing_log::contains("Identity is unknown: "));
+  o.found = testing_log::contains(log_text::kFullIdentity);
+  FUZZ_CHECK(o.found != testing_log::contains(log_text::kUnknown));
   o.held = id.getIdentity();
   FUZZ_CHECK(number == o.held.number);
   if (!o.found) {

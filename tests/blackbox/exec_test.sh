@@ -11,61 +11,6 @@ run "$root" "$QORID" --exec env
 check "exec env: status" 0 "$status"
 check "exec env: every parameter" "$(sort <<<"$list")" "$(grep '^QOR_' <<<"$out" | sort)"
 
-# A failed exec keeps its status and says which program could not run.
-mkdir -p "$root/tmp/folder"
-printf 'echo hi\n' >"$root/tmp/plain"
-while IFS='|' read -r shell args said; do
-  # shellcheck disable=SC2086 # the words are the arguments
-  run "$root" env ${shell:+SHELL=$shell} "$QORID" $args
-  check "$args $shell: status 255" 255 "$status"
-  check "$args $shell: said" "$said" "$err"
-  check "$args $shell: nothing on standard output" "" "$out"
-done <<'CASES'
-|-e qorid-no-such-command|qorid: qorid-no-such-command: No such file or directory
-|-e /tmp/folder|qorid: /tmp/folder: Permission denied
-|-e /tmp/plain|qorid: /tmp/plain: Permission denied
-/nonexistent|-s /tmp/plain|qorid: /nonexistent: No such file or directory
-CASES
-
-for opts in "-e" "--script" "-s -e"; do
-  run "$root" "$QORID" $opts
-  check "$opts without command: message" "You need to specify execution parameters" "$out"
-  check "$opts without command: status" 0 "$status"
-done
-
-for opts in "-l -e env" "-e env -l" "-s -l x.sh" "--exec --list"; do
-  run "$root" "$QORID" $opts
-  check "$opts: conflict message" "We cannot list and execute at the same time" "$out"
-  check "$opts: status" 255 "$status"
-done
-
-run "$root" "$QORID" -e -- echo -l
-check "-- hands -l to the command" "-l" "$out"
-run "$root" "$QORID" -e echo hi -z
-check "an unknown letter is dropped" "hi" "$out"
-check "an unknown letter is reported" "$(inner "$QORID"): invalid option -- 'z'" "$err"
-
-for opts in "--list" "--list word" "-v -l" "--li QOR_ID"; do
-  run "$root" "$QORID" $opts
-  check "$opts: whole list" "$list" "$out"
-  check "$opts: status" 0 "$status"
-done
-
-cat >"$root/tmp/show.sh" <<'SH'
-echo "$0|$1|$2|$QOR_ID|$QOR_WAN_ID|${BASH_VERSION:+bash}"
-SH
-cat >"$root/tmp/wrapper" <<'SH'
-#!/bin/sh
-printf '[%s]' "$0" "$@"
-SH
-chmod +x "$root/tmp/wrapper"
-for opts in "-s" "--script" "-e -s" "-s -e"; do
-  run "$root" env -u SHELL "$QORID" $opts /tmp/show.sh a "b c"
-  check "$opts: bash runs the script" "/tmp/show.sh|a|b c|64|01a2b3c4d5e|bash" "$out"
-done
-run "$root" env SHELL=/tmp/wrapper "$QORID" -s /tmp/show.sh a "b c"
-check "SHELL runs the script" "[/tmp/wrapper][/tmp/show.sh][a][b c]" "$out"
-
 # A NAME=VALUE longer than the kernel passes in one string (131,071 bytes
 # and its NUL) is left out and said; everything else reaches the command.
 # All parameters together take at most 1 MiB: those past it are left out
@@ -92,7 +37,7 @@ log_to_file "$root" WARN
 run "$root" "$QORID" --export
 check "many large values: --export leaves out what --exec does" "$exported" "$(grep -c '^QOR_' <<<"$out")"
 check "many large values: each said in the log" "$left_out" \
-  "$(grep -c '^WARN Left out of --export: QOR_[A-Z0-9]*: \(value too long\|over the 1048576 bytes all parameters may take\)$' "$root/tmp/qorid.log")"
+  "$(grep -c "^WARN $(log_text kLeftOutOfExport)"'QOR_[A-Z0-9]*: \(value too long\|over the 1048576 bytes all parameters may take\)$' "$root/tmp/qorid.log")"
 rm "$root/etc/qorid.conf"
 # The caller's own environment still counts: too large with it, the exec
 # fails and says why.
@@ -141,14 +86,15 @@ printf 'second\0' >"$node/sub/dup"
 log_to_file "$root" WARN
 run "$root" "$QORID" --export
 check "--export: status" 0 "$status"
+left_out_text=$(log_text kLeftOutOfExport)
 cp "$WORK/out" "$root/tmp/parameters.env"
 check "--export: no name that is no shell name, no value that is not UTF-8" 0 \
   "$(grep -acE '^(QOR_BOARD-REV|QOR_BINARY|QOR_BYTES)' "$root/tmp/parameters.env")"
 check "--export: both of a name given twice" 2 "$(grep -ac '^QOR_DUP=' "$root/tmp/parameters.env")"
 check "--export: what is left out is said in the log" \
-  "WARN Left out of --export: QOR_BINARY: value not UTF-8
-WARN Left out of --export: QOR_BOARD-REV.2 is not a shell variable name
-WARN Left out of --export: QOR_BYTES: value not UTF-8" "$(LC_ALL=C sort "$root/tmp/qorid.log")"
+  "WARN ${left_out_text}QOR_BINARY: value not UTF-8
+WARN ${left_out_text}QOR_BOARD-REV.2 is not a shell variable name
+WARN ${left_out_text}QOR_BYTES: value not UTF-8" "$(LC_ALL=C sort "$root/tmp/qorid.log")"
 rm "$root/etc/qorid.conf"
 shell_names() { grep -aE '^QOR_[A-Za-z0-9_]*=' "$WORK/out" | grep -avE '^QOR_(BINARY|BYTES)=' | LC_ALL=C sort; }
 run "$root" "$QORID" --exec env

@@ -7,6 +7,7 @@ BUILD_DIR=$(realpath "${2:?the build directory}")
 SOURCE_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 # shellcheck disable=SC2034 # for the scripts that source this
 FIXTURES=$SOURCE_DIR/tests/fixtures DUMPS=$SOURCE_DIR/tests/fixtures/dumps
+CASES=$FIXTURES/cases
 # shellcheck source=../support/checks.sh
 source "$SOURCE_DIR/tests/support/checks.sh"
 # shellcheck source=../support/fixtures.sh
@@ -34,6 +35,16 @@ check_list() {
   check_file "$1: list ends alike" <(tail -n 1 "$2") <(tail -n 1 "$3")
 }
 
+# log_text NAME: the log text kNAME of the tests' own list
+# (tests/support/log_texts.h), which the unit tests and fuzz targets share.
+log_text() {
+  local text
+  text=$(sed -n "s/^inline constexpr char $1\[\] = \"\(.*\)\";\$/\1/p" \
+    "$SOURCE_DIR/tests/support/log_texts.h")
+  [ -n "$text" ] || { echo "FAIL: no log text $1 in tests/support/log_texts.h" >&2; exit 1; }
+  printf '%s' "$text"
+}
+
 # log_to_file ROOT LEVEL [APPENDER [FILE [PATTERN]]]: the board's qorid.conf
 # sends qorid's LEVEL and above through the appender "file", an APPENDER
 # (FileAppender) of FILE (/tmp/qorid.log), a PATTERN ("%p %m%n") a line.
@@ -43,6 +54,36 @@ log_to_file() {
     "appender.file=${3:-FileAppender}" "appender.file.fileName=${4:-/tmp/qorid.log}" \
     appender.file.layout=PatternLayout "appender.file.layout.ConversionPattern=${5:-%p %m%n}" \
     >"$1/etc/qorid.conf"
+}
+
+# run_case CASE: the case folder CASE (tests/fixtures/cases/README.md) run
+# in the sandbox of its board, as `qorid ARGS...` found on PATH; its
+# standard output, standard error, status and, where it has one, the log
+# are compared with the folder's expected ones.
+run_case() {
+  local case name file root args=() envs=()
+  case=$(realpath "$1")
+  name=$(basename "$case")
+  for file in args expected.out expected.err status; do
+    [ -f "$case/$file" ] || { echo "FAIL: $name: the case has no $file" >&2; exit 1; }
+  done
+  if [ -f "$case/board" ]; then
+    root=$(new_root "case-$name" "$DUMPS/$(cat "$case/board")") || exit 1
+  else
+    root=$(new_root "case-$name")
+  fi
+  [ ! -f "$case/qorid.conf" ] || cp "$case/qorid.conf" "$root/etc/"
+  if [ -f "$case/setup" ] && ! (cd "$root" && bash -e "$case/setup"); then
+    echo "FAIL: $name: its setup failed" >&2
+    exit 1
+  fi
+  mapfile -t args <"$case/args"
+  [ ! -f "$case/env" ] || mapfile -t envs <"$case/env"
+  run "$root" env -u SHELL PATH="$(dirname "$QORID"):/usr/bin:/bin" "${envs[@]}" qorid "${args[@]}"
+  check_file "$name: standard output" "$case/expected.out" "$WORK/out"
+  check_file "$name: standard error" "$case/expected.err" "$WORK/err"
+  check "$name: status" "$(cat "$case/status")" "$status"
+  [ ! -f "$case/expected.log" ] || check_file "$name: the log" "$case/expected.log" "$root/tmp/qorid.log"
 }
 
 # --- sandbox --------------------------------------------------------------

@@ -1,4 +1,5 @@
 #include "fixture.h"
+#include "log_texts.h"
 
 #include <algorithm>
 
@@ -70,8 +71,8 @@ TEST_F(CollectionTest, LoadDeterminesFirstAndReportsOnce) {
   QorIdentifier id(logger());
   testing_log::clear();
   id.loadParams();
-  EXPECT_EQ("Attempting to find alias by DT", testing_log::texts().at(0));
-  EXPECT_EQ(1u, testing_log::count("Full identity: "));
+  EXPECT_EQ(log_text::kAliasByDt, testing_log::texts().at(0));
+  EXPECT_EQ(1u, testing_log::count(log_text::kFullIdentity));
 }
 
 TEST_F(CollectionTest, WanNamedByTheNodeThatDoesNotExistAddsNoId) {

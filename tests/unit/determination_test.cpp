@@ -1,4 +1,5 @@
 #include "fixture.h"
+#include "log_texts.h"
 
 #include <filesystem>
 #include <map>
@@ -37,7 +38,7 @@ TEST_F(DeterminationTest, DeviceTreeNodeWinsAndStopsTheSearch) {
   putCpuinfo("Hardware\t: Tessaron QVK\n");
   QorIdentifier id(logger());
   EXPECT_TRUE(determine(id));
-  EXPECT_FALSE(testing_log::containsPrefix("Attempting to find alias by uname"));
+  EXPECT_FALSE(testing_log::containsPrefix(log_text::kAliasByUname));
   EXPECT_FALSE(testing_log::containsPrefix("Cpuinfo"));
   expectHeld(id, 42, "Board X rev 2");
 }
@@ -52,7 +53,7 @@ TEST_F(DeterminationTest, BoardIdContentDecidesOnlyTheNumber) {
     QorIdentifier id(logger());
     EXPECT_TRUE(determine(id));
     EXPECT_TRUE(testing_log::contains("Could not open /proc/device-tree/morvane/description "));
-    EXPECT_FALSE(testing_log::containsPrefix("Attempting to find alias by uname"));
+    EXPECT_FALSE(testing_log::containsPrefix(log_text::kAliasByUname));
     expectHeld(id, number, "Unknown");
   }
 }
@@ -135,7 +136,7 @@ TEST_F(DeterminationTest, ReleaseWithoutDashLogsOnlyTheRelease) {
   determine(id);
   EXPECT_TRUE(testing_log::contains("uts.release= 5.10.0"));
   EXPECT_FALSE(testing_log::containsPrefix("therefore possible alias"));
-  EXPECT_FALSE(testing_log::containsPrefix("Searching known aliases of"));
+  EXPECT_FALSE(testing_log::containsPrefix(log_text::kSearchingAliases));
 }
 
 TEST_F(DeterminationTest, ReleaseEndingInDashGivesEmptyAlias) {
@@ -161,7 +162,7 @@ TEST_F(DeterminationTest, FailingUnameSkipsPcAndGoesToCpuinfo) {
   EXPECT_EQ(1u, testing_log::count(Level::kWarn));
   EXPECT_TRUE(testing_log::contains("There was a problem with uname, continuing"));
   EXPECT_FALSE(testing_log::containsPrefix("uts.release"));
-  EXPECT_FALSE(testing_log::contains("Searching known aliases..."));  // found by name
+  EXPECT_FALSE(testing_log::contains(log_text::kSearchingAliases));  // found by name
   expectHeld(id, 2, "Tessaron QVK", {"qvk"});
 }
 
@@ -210,7 +211,7 @@ TEST_F(DeterminationTest, NamesAreSearchedBeforeAliases) {
   putCpuinfo("Hardware\t: Three\n");
   QorIdentifier id(logger());
   EXPECT_TRUE(determine(id));
-  EXPECT_FALSE(testing_log::contains("Searching known aliases..."));
+  EXPECT_FALSE(testing_log::contains(log_text::kSearchingAliases));
   expectHeld(id, 3, "Three");
 }
 
@@ -219,11 +220,11 @@ TEST_F(DeterminationTest, UnmatchedHardwareValueLogsBothErrors) {
   QorIdentifier id(logger());
   EXPECT_FALSE(determine(id));
   EXPECT_TRUE(testing_log::contains("Found possisble alias: '50% %s board'"));
-  EXPECT_TRUE(testing_log::contains("Searching known aliases..."));
+  EXPECT_TRUE(testing_log::contains(log_text::kSearchingAliases));
   const std::vector<Entry>& all = testing_log::entries();
   ASSERT_GE(all.size(), 2u);
   EXPECT_EQ((std::vector<Entry>{
-                {Level::kError, "The possible alias is not a real name or alias of any identity"},
+                {Level::kError, log_text::kNotAnAlias},
                 {Level::kError,
                  "Could not find hardware identity with uname or through /proc/cpuinfo"}}),
             std::vector<Entry>(all.end() - 2, all.end()));
@@ -350,7 +351,7 @@ TEST_F(DeterminationTest, DirectCallAfterSuccessWarnsAndRedetermines) {
                    "Calling lib/program is trying to determine the identity...but it "
                    "was already successfully determined"}),
             testing_log::entries().at(0));
-  EXPECT_EQ("Attempting to find alias by DT", testing_log::entries().at(1).text);
+  EXPECT_EQ(log_text::kAliasByDt, testing_log::entries().at(1).text);
 
   // The board changes under it: the failure keeps the earlier aliases, and
   // the next getter determines again.
@@ -358,7 +359,7 @@ TEST_F(DeterminationTest, DirectCallAfterSuccessWarnsAndRedetermines) {
   EXPECT_FALSE(determine(id));
   testing_log::clear();
   const HardwareIdentity held = id.getIdentity();
-  EXPECT_TRUE(testing_log::contains("Attempting to find alias by DT"));
+  EXPECT_TRUE(testing_log::contains(log_text::kAliasByDt));
   EXPECT_EQ(-1, held.number);
   EXPECT_EQ("Unknown", held.name);
   EXPECT_EQ((std::vector<std::string>{"qvk"}), held.aliases);

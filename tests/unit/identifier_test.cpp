@@ -1,4 +1,5 @@
 #include "fixture.h"
+#include "log_texts.h"
 
 using testing_log::Entry;
 using testing_log::Level;
@@ -12,10 +13,10 @@ class IdentifierTest : public SystemTest {};
 TEST_F(IdentifierTest, NewObjectStartsUnknownAndLogsCreationFirst) {
   setUname("5.10.0", "x86_64");
   QorIdentifier id(logger());
-  EXPECT_EQ((Entry{Level::kDebug, "Creating QorIdentifier..."}), testing_log::entries().at(0));
+  EXPECT_EQ((Entry{Level::kDebug, log_text::kCreating}), testing_log::entries().at(0));
   testing_log::clear();
   id.logFullId(log4cpp::Priority::DEBUG);
-  EXPECT_EQ((std::vector<std::string>{"Identity is unknown: ", "Real name: Unknown",
+  EXPECT_EQ((std::vector<std::string>{log_text::kUnknown, "Real name: Unknown",
                                       "Hardware number: -1"}),
             testing_log::texts());
   EXPECT_TRUE(id.getParams().empty());
@@ -25,10 +26,10 @@ TEST_F(IdentifierTest, NewObjectStartsUnknownAndLogsCreationFirst) {
 TEST_F(IdentifierTest, ConstructorDoesNotDetermineTheIdentity) {
   putNode("boardid", "7\n");
   QorIdentifier id(logger());
-  EXPECT_FALSE(testing_log::contains("Attempting to find alias by DT"));
+  EXPECT_FALSE(testing_log::contains(log_text::kAliasByDt));
   testing_log::clear();
   EXPECT_EQ(7, id.getHardwareNumber());  // the first getter does
-  EXPECT_TRUE(testing_log::contains("Attempting to find alias by DT"));
+  EXPECT_TRUE(testing_log::contains(log_text::kAliasByDt));
 }
 
 TEST_F(IdentifierTest, EveryLevelValueReachesItsLoggerMethod) {

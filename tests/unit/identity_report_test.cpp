@@ -1,4 +1,5 @@
 #include "fixture.h"
+#include "log_texts.h"
 
 using testing_log::Entry;
 using testing_log::Level;
@@ -21,7 +22,7 @@ TEST_F(IdentityReportTest, UnknownBoardReportsAtErrorAndRetriesEveryCall) {
   testing_log::clear();
   EXPECT_EQ(-1, id.getHardwareNumber());
   const std::vector<Entry> report = {
-      {Level::kError, "Identity is unknown: "},
+      {Level::kError, log_text::kUnknown},
       {Level::kError, "Real name: Unknown"},
       {Level::kError, "Hardware number: -1"},
   };
@@ -32,7 +33,7 @@ TEST_F(IdentityReportTest, UnknownBoardReportsAtErrorAndRetriesEveryCall) {
   EXPECT_EQ(report, lastEntries(3));
   EXPECT_EQ(-1, id.getHardwareNumber());
   EXPECT_EQ(4u, testing_log::count(kFailure));
-  EXPECT_EQ(4u, testing_log::count("Identity is unknown: "));
+  EXPECT_EQ(4u, testing_log::count(log_text::kUnknown));
   // All three at once from one attempt.
   const HardwareIdentity all = id.getIdentity();
   EXPECT_EQ(5u, testing_log::count(kFailure));
@@ -57,7 +58,7 @@ TEST_F(IdentityReportTest, SuccessIsCachedAndReportedOnceAtDebug) {
   testing_log::clear();
   EXPECT_EQ("Morvane Starter Kit", id.getHardwareName());
   const std::vector<Entry> report = {
-      {Level::kDebug, "Full identity: "},
+      {Level::kDebug, log_text::kFullIdentity},
       {Level::kDebug, "Real name: Morvane Starter Kit"},
       {Level::kDebug, "Hardware number: 3"},
       {Level::kDebug, "Aliases: mstart Tessaron Morvane Starter Kit "},
@@ -77,7 +78,7 @@ TEST_F(IdentityReportTest, PcAndDeviceTreeReportsEndWithBareAliases) {
   setUname("5.10.0", "x86_64");
   QorIdentifier pc(logger());
   EXPECT_EQ(64, pc.getHardwareNumber());
-  EXPECT_EQ((std::vector<std::string>{"Full identity: ", "Real name: x86_64 PC",
+  EXPECT_EQ((std::vector<std::string>{log_text::kFullIdentity, "Real name: x86_64 PC",
                                       "Hardware number: 64", "Aliases: "}),
             [] {
               auto t = testing_log::texts();
@@ -89,7 +90,7 @@ TEST_F(IdentityReportTest, PcAndDeviceTreeReportsEndWithBareAliases) {
   QorIdentifier dt(logger());
   testing_log::clear();
   EXPECT_EQ(-7, dt.getHardwareNumber());
-  EXPECT_EQ((std::vector<Entry>{{Level::kDebug, "Full identity: "},
+  EXPECT_EQ((std::vector<Entry>{{Level::kDebug, log_text::kFullIdentity},
                                 {Level::kDebug, "Real name: Spaced  Name "},
                                 {Level::kDebug, "Hardware number: -7"},
                                 {Level::kDebug, "Aliases: "}}),
@@ -100,7 +101,7 @@ TEST_F(IdentityReportTest, LogFullIdChangesNothingAndUsesOneLevel) {
   QorIdentifier id(logger());
   testing_log::clear();
   id.logFullId(log4cpp::Priority::WARN);
-  EXPECT_EQ((std::vector<Entry>{{Level::kWarn, "Identity is unknown: "},
+  EXPECT_EQ((std::vector<Entry>{{Level::kWarn, log_text::kUnknown},
                                 {Level::kWarn, "Real name: Unknown"},
                                 {Level::kWarn, "Hardware number: -1"}}),
             testing_log::entries());

@@ -1,4 +1,5 @@
 #include "fixture.h"
+#include "log_texts.h"
 #include "output.h"
 #include "shell_export.h"
 #include "tool.h"
@@ -46,10 +47,13 @@ TEST(ToolOptions, ParsesShortLongPrefixedAndUnknownOptions) {
       {{"qorid"}, false, false, false, false, false, {}},
       {{"qorid", "-v"}, true, false, false, false, false, {}},
       {{"qorid", "--verb"}, true, false, false, false, false, {}},
+      {{"qorid", "--ver"}, true, false, false, false, false, {}},  // no other --ver...
       {{"qorid", "--l"}, false, true, false, false, false, {}},
       {{"qorid", "--e", "env"}, false, false, true, false, false, {"env"}},
       {{"qorid", "-s", "run.sh", "a"}, false, false, true, true, false, {"run.sh", "a"}},
       {{"qorid", "--script"}, false, false, true, true, false, {}},
+      {{"qorid", "-e", "-s", "x.sh"}, false, false, true, true, false, {"x.sh"}},
+      {{"qorid", "-s", "-e", "x.sh"}, false, false, true, true, false, {"x.sh"}},
       {{"qorid", "-vl"}, true, true, false, false, false, {}},
       {{"qorid", "-l", "word"}, false, true, false, false, false, {"word"}},
       {{"qorid", "-e", "ls", "-l"}, false, true, true, false, false, {"ls"}},
@@ -120,36 +124,52 @@ TEST_F(ToolRunTest, UnknownBoardDeterminesTwiceWithVerboseOnceWithJson) {
   for (const auto& [option, times] : {std::pair<const char*, size_t>{"-v", 2}, {"-j", 1}}) {
     testing_log::clear();
     run({"qorid", option});
-    EXPECT_EQ(times, testing_log::count("Identity is unknown: ")) << option;
+    EXPECT_EQ(times, testing_log::count(log_text::kUnknown)) << option;
   }
 }
 
-TEST_F(ToolRunTest, JsonRefusesExecLikeListAndYieldsToHelp) {
-  const std::string conflict = "We cannot list and execute at the same time\n";
-  EXPECT_EQ(conflict, run({"qorid", "-j", "-e", "env"}, -1));
-  EXPECT_EQ(conflict, run({"qorid", "--script", "x.sh", "--json"}, -1));
-  EXPECT_FALSE(testing_log::contains("Attempting to find alias by DT"));  // nothing loaded
-  EXPECT_EQ(run({"qorid", "-h"}), run({"qorid", "-j", "-h"}));
+// The refusal's text and status are the case folder list-and-exec's.
+TEST_F(ToolRunTest, ListingAndExecutingTogetherIsRefusedBeforeAnythingIsRead) {
+  const std::string refused = testing_fs::readFile(QORID_CASES_DIR "/list-and-exec/expected.out");
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"-j", "-e", "env"}, {"--script", "x.sh", "--json"}, {"--json", "--exec", "env"},
+           {"-s", "x.sh", "-j"}, {"-l", "-j", "-e"}, {"-x", "-e", "env"},
+           {"--ex", "env", "--export"}, {"-l", "-e", "env"}, {"-e", "env", "-l"},
+           {"-s", "-l", "x.sh"}, {"--exec", "--list"}}) {
+    std::vector<std::string> argv{"qorid"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    EXPECT_EQ(refused, run(argv, -1)) << args[0] << " " << args[1];
+  }
+  EXPECT_FALSE(testing_log::contains(log_text::kAliasByDt));  // nothing loaded
+}
+
+// The text is the case folder exec-without-command's.
+TEST_F(ToolRunTest, ExecWithoutACommandSaysSo) {
+  const std::string said =
+      testing_fs::readFile(QORID_CASES_DIR "/exec-without-command/expected.out");
+  EXPECT_EQ(said, run({"qorid", "-e"}));
+  EXPECT_EQ(said, run({"qorid", "--script"}));
+  EXPECT_EQ(said, run({"qorid", "-s", "-e"}));
+}
+
+TEST_F(ToolRunTest, JsonWinsOverList) {
   EXPECT_EQ("{\"number\":-1,\"name\":\"Unknown\",\"aliases\":[],\"parameters\":[]}\n",
             run({"qorid", "--json", "--list", "-v"}));
 }
 
-TEST_F(ToolRunTest, ExportYieldsToJsonWinsOverListAndRefusesExecLikeList) {
+TEST_F(ToolRunTest, ExportYieldsToJsonAndWinsOverList) {
   putNode("boardid", "5");
   putNode("serial", "S\"1$\0x"s);
   putNode("board-rev", "2");
   const std::string exported = run({"qorid", "-x"});
   EXPECT_NE(std::string::npos, exported.find("QOR_SERIAL='S\"1$'\n"));
   EXPECT_EQ(std::string::npos, exported.find("BOARD-REV"));
-  const testing_log::Entry leftOut{testing_log::Level::kWarn,
-                                   "Left out of --export: QOR_BOARD-REV is not a shell variable name"};
+  const testing_log::Entry leftOut{
+      testing_log::Level::kWarn,
+      std::string(log_text::kLeftOutOfExport) + "QOR_BOARD-REV is not a shell variable name"};
   EXPECT_EQ(1, std::count(testing_log::entries().begin(), testing_log::entries().end(), leftOut));
   EXPECT_EQ(exported, run({"qorid", "--list", "-v", "--export"}));
   EXPECT_EQ(run({"qorid", "-j"}), run({"qorid", "-x", "-j"}));
-  testing_log::clear();
-  EXPECT_EQ("We cannot list and execute at the same time\n", run({"qorid", "-x", "-e", "env"}, -1));
-  EXPECT_FALSE(testing_log::contains("Attempting to find alias by DT"));  // nothing loaded
-  EXPECT_EQ(run({"qorid", "-h"}), run({"qorid", "-x", "-h"}));
 }
 
 TEST(ShellExport, AssignmentsAShellReadsBackUnderAnyLocale) {
@@ -174,10 +194,16 @@ TEST(ShellExport, AssignmentsAShellReadsBackUnderAnyLocale) {
 
 TEST_F(ToolRunTest, HelpWinsWhereverItStands) {
   const std::string help = testing_fs::readFile(QORID_HELP_TEXT_FILE);
-  EXPECT_EQ(help, run({"qorid", "-h"}));
-  EXPECT_EQ(help, run({"qorid", "-l", "-h"}));
-  EXPECT_EQ(help, run({"qorid", "-v", "--help", "-l"}));
-  EXPECT_FALSE(testing_log::contains("Attempting to find alias by DT"));
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"-h"}, {"--help"}, {"--he"}, {"-l", "-h"}, {"-h", "-l"}, {"-v", "--help", "-l"},
+           {"-v", "--help", "--bogus"}, {"--exec", "-h"}, {"-j", "-h"}, {"-x", "-h"}}) {
+    std::vector<std::string> argv{"qorid"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    ::testing::internal::CaptureStderr();  // getopt_long on --bogus
+    EXPECT_EQ(help, run(argv)) << args.back();
+    ::testing::internal::GetCapturedStderr();
+  }
+  EXPECT_FALSE(testing_log::contains(log_text::kAliasByDt));
 }
 
 // A standard descriptor closed at the start is held by a stand-in, so that
