@@ -1,5 +1,6 @@
 #include "known_identities.h"
 
+#include "decimal.h"
 #include "system.h"
 
 #include <climits>
@@ -25,38 +26,6 @@ std::vector<std::string> splitFields(const std::string& line) {
   return fields;
 }
 
-bool isBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' ||
-         c == '\r';
-}
-
-bool readBoardNumber(const std::string& field, int& number) {
-  std::string::size_type i = 0;
-  while (i < field.size() && isBlank(field[i])) {
-    ++i;
-  }
-  bool negative = false;
-  if (i < field.size() && (field[i] == '+' || field[i] == '-')) {
-    negative = field[i] == '-';
-    ++i;
-  }
-  const long long limit = negative ? -static_cast<long long>(INT_MIN) : INT_MAX;
-  long long value = 0;
-  bool anyDigit = false;
-  for (; i < field.size() && field[i] >= '0' && field[i] <= '9'; ++i) {
-    value = value * 10 + (field[i] - '0');
-    if (value > limit) {
-      return false;
-    }
-    anyDigit = true;
-  }
-  if (!anyDigit) {
-    return false;
-  }
-  number = static_cast<int>(negative ? -value : value);
-  return true;
-}
-
 }  // namespace
 
 const std::vector<KnownIdentity>& builtInIdentities() {
@@ -77,10 +46,13 @@ ParsedLine parseKnownIdentityLine(const std::string& line) {
     return parsed;
   }
   parsed.name = fields[0];
-  if (!readBoardNumber(fields[1], parsed.number)) {
+  const Decimal number = scanDecimal(fields[1], {INT_MIN, INT_MAX, NoDigits::kRefused,
+                                                 OutOfRange::kRefused, Trailing::kAllowed, false});
+  if (!number.ok) {
     parsed.verdict = LineVerdict::kBadNumber;
     return parsed;
   }
+  parsed.number = static_cast<int>(number.value);
   parsed.verdict = LineVerdict::kAccepted;
   parsed.numberText = fields[1];
   parsed.aliases.assign(fields.begin() + 2, fields.end());
