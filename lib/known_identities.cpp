@@ -3,7 +3,9 @@
 #include "decimal.h"
 #include "system.h"
 
+#include <algorithm>
 #include <climits>
+#include <utility>
 
 namespace qorid {
 namespace {
@@ -28,12 +30,19 @@ std::vector<std::string> splitFields(const std::string& line) {
 
 }  // namespace
 
-const std::vector<KnownIdentity>& builtInIdentities() {
-  static const std::vector<KnownIdentity> rows = {
-      {"Tessaron QVKLITE", {"qvklite"}, 1},
-      {"Tessaron QVK", {"qvk"}, 2},
-      {"Morvane Starter Kit", {"mstart", "Tessaron Morvane Starter Kit"}, 3},
-  };
+// Written as lines of the file and read as its lines are. (A table of
+// HardwareIdentity copied from an initializer list would add instantiations
+// for that exported type to the weak symbols libqorid.so.1 exports.)
+const std::vector<HardwareIdentity>& builtInIdentities() {
+  static const std::vector<HardwareIdentity> rows = [] {
+    std::vector<HardwareIdentity> table;
+    for (const char* line : {"Tessaron QVKLITE:1:qvklite", "Tessaron QVK:2:qvk",
+                             "Morvane Starter Kit:3:mstart:Tessaron Morvane Starter Kit"}) {
+      ParsedLine parsed = parseKnownIdentityLine(line);
+      table.push_back({std::move(parsed.name), std::move(parsed.aliases), parsed.number});
+    }
+    return table;
+  }();
   return rows;
 }
 
@@ -57,6 +66,21 @@ ParsedLine parseKnownIdentityLine(const std::string& line) {
   parsed.numberText = fields[1];
   parsed.aliases.assign(fields.begin() + 2, fields.end());
   return parsed;
+}
+
+const HardwareIdentity* findByName(const std::vector<HardwareIdentity>& table,
+                                   const std::string& name) {
+  const auto row = std::find_if(table.begin(), table.end(),
+                                [&name](const HardwareIdentity& r) { return r.name == name; });
+  return row == table.end() ? nullptr : &*row;
+}
+
+const HardwareIdentity* findByAlias(const std::vector<HardwareIdentity>& table,
+                                    const std::string& alias) {
+  const auto row = std::find_if(table.begin(), table.end(), [&alias](const HardwareIdentity& r) {
+    return std::find(r.aliases.begin(), r.aliases.end(), alias) != r.aliases.end();
+  });
+  return row == table.end() ? nullptr : &*row;
 }
 
 }  // namespace qorid
