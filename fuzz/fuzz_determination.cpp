@@ -141,10 +141,7 @@ bool sameOutcome(const Outcome& a, const Outcome& b) {
 std::vector<HardwareIdentity> tableOf(const Setup& s) {
   std::vector<HardwareIdentity> rows;
   if (!opens(s.knownIds)) {
-    for (const qorid::KnownIdentity& row : qorid::builtInIdentities()) {
-      rows.push_back({row.name, row.aliases, row.number});
-    }
-    return rows;
+    return qorid::builtInIdentities();
   }
   qorid::KnownIdentitiesFile file;
   std::string line;

@@ -92,8 +92,8 @@ void QorIdentifier::findKnownIdentities() {
 
   tryLog("No /etc/known_qor_ids, using default known hardware identities",
          log4cpp::Priority::WARN);
-  for (const qorid::KnownIdentity& row : qorid::builtInIdentities()) {
-    mKnownIdentities.push_back(HardwareIdentity{row.name, row.aliases, row.number});
+  for (const HardwareIdentity& row : qorid::builtInIdentities()) {
+    mKnownIdentities.push_back(row);
     tryLog("Known Hardware description: " + row.name + " = " +
            std::to_string(row.number));
   }

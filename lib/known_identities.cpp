@@ -1,8 +1,11 @@
 #include "known_identities.h"
 
+#include "decimal.h"
 #include "system.h"
 
+#include <algorithm>
 #include <climits>
+#include <utility>
 
 namespace qorid {
 namespace {
@@ -25,46 +28,21 @@ std::vector<std::string> splitFields(const std::string& line) {
   return fields;
 }
 
-bool isBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' ||
-         c == '\r';
-}
-
-bool readBoardNumber(const std::string& field, int& number) {
-  std::string::size_type i = 0;
-  while (i < field.size() && isBlank(field[i])) {
-    ++i;
-  }
-  bool negative = false;
-  if (i < field.size() && (field[i] == '+' || field[i] == '-')) {
-    negative = field[i] == '-';
-    ++i;
-  }
-  const long long limit = negative ? -static_cast<long long>(INT_MIN) : INT_MAX;
-  long long value = 0;
-  bool anyDigit = false;
-  for (; i < field.size() && field[i] >= '0' && field[i] <= '9'; ++i) {
-    value = value * 10 + (field[i] - '0');
-    if (value > limit) {
-      return false;
-    }
-    anyDigit = true;
-  }
-  if (!anyDigit) {
-    return false;
-  }
-  number = static_cast<int>(negative ? -value : value);
-  return true;
-}
-
 }  // namespace
 
-const std::vector<KnownIdentity>& builtInIdentities() {
-  static const std::vector<KnownIdentity> rows = {
-      {"Tessaron QVKLITE", {"qvklite"}, 1},
-      {"Tessaron QVK", {"qvk"}, 2},
-      {"Morvane Starter Kit", {"mstart", "Tessaron Morvane Starter Kit"}, 3},
-  };
+// Written as lines of the file and read as its lines are. (A table of
+// HardwareIdentity copied from an initializer list would add instantiations
+// for that exported type to the weak symbols libqorid.so.1 exports.)
+const std::vector<HardwareIdentity>& builtInIdentities() {
+  static const std::vector<HardwareIdentity> rows = [] {
+    std::vector<HardwareIdentity> table;
+    for (const char* line : {"Tessaron QVKLITE:1:qvklite", "Tessaron QVK:2:qvk",
+                             "Morvane Starter Kit:3:mstart:Tessaron Morvane Starter Kit"}) {
+      ParsedLine parsed = parseKnownIdentityLine(line);
+      table.push_back({std::move(parsed.name), std::move(parsed.aliases), parsed.number});
+    }
+    return table;
+  }();
   return rows;
 }
 
@@ -77,14 +55,32 @@ ParsedLine parseKnownIdentityLine(const std::string& line) {
     return parsed;
   }
   parsed.name = fields[0];
-  if (!readBoardNumber(fields[1], parsed.number)) {
+  const Decimal number = scanDecimal(fields[1], {INT_MIN, INT_MAX, NoDigits::kRefused,
+                                                 OutOfRange::kRefused, Trailing::kAllowed, false});
+  if (!number.ok) {
     parsed.verdict = LineVerdict::kBadNumber;
     return parsed;
   }
+  parsed.number = static_cast<int>(number.value);
   parsed.verdict = LineVerdict::kAccepted;
   parsed.numberText = fields[1];
   parsed.aliases.assign(fields.begin() + 2, fields.end());
   return parsed;
+}
+
+const HardwareIdentity* findByName(const std::vector<HardwareIdentity>& table,
+                                   const std::string& name) {
+  const auto row = std::find_if(table.begin(), table.end(),
+                                [&name](const HardwareIdentity& r) { return r.name == name; });
+  return row == table.end() ? nullptr : &*row;
+}
+
+const HardwareIdentity* findByAlias(const std::vector<HardwareIdentity>& table,
+                                    const std::string& alias) {
+  const auto row = std::find_if(table.begin(), table.end(), [&alias](const HardwareIdentity& r) {
+    return std::find(r.aliases.begin(), r.aliases.end(), alias) != r.aliases.end();
+  });
+  return row == table.end() ? nullptr : &*row;
 }
 
 }  // namespace qorid

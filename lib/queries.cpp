@@ -95,7 +95,7 @@ const HardwareIdentity* byCpuinfo(QorIdentifier& id,
 const HardwareIdentity* byBoardNames(QorIdentifier& id,
                                      const std::vector<HardwareIdentity>& table) {
   // Built once: a compatible may hold many names, a table many rows.
-  const qorid::IdentityIndex<HardwareIdentity> index(table);
+  const qorid::IdentityIndex index(table);
   const HardwareIdentity* match = nullptr;
   qorid::BoardNameSteps steps;
   steps.opened = [&id](qorid::RootFile which, const std::string& path) {

@@ -1,10 +1,11 @@
 #include "wan.h"
 
+#include "descriptor.h"
+
 #include <net/if.h>
 #include <netinet/in.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <climits>
@@ -17,22 +18,9 @@
 
 namespace {
 
-// A datagram socket for one interface request, closed on every way out.
-class RequestSocket {
- public:
-  RequestSocket() : mFd(::socket(AF_INET, SOCK_DGRAM, 0)) {}
-  ~RequestSocket() {
-    if (mFd >= 0) {
-      ::close(mFd);
-    }
-  }
-  RequestSocket(const RequestSocket&) = delete;
-  RequestSocket& operator=(const RequestSocket&) = delete;
-  [[nodiscard]] int fd() const { return mFd; }
-
- private:
-  int mFd;
-};
+// A datagram socket for one interface request; held by a Descriptor, it is
+// closed on every way out.
+int requestSocket() { return ::socket(AF_INET, SOCK_DGRAM, 0); }
 
 }  // namespace
 
@@ -55,7 +43,7 @@ std::string qorid::wanIdentifier(const char* address) {
 }
 
 std::optional<std::string> qorid::firstWanInterface() {
-  RequestSocket sock;
+  const qorid::Descriptor sock(requestSocket());
   if (sock.fd() < 0) {
     std::perror("socket");
     return std::nullopt;
@@ -100,7 +88,8 @@ std::optional<std::array<char, 6>> qorid::hardwareAddress(const std::string& nam
     std::perror("ioctl(wan_mac)");
     return std::nullopt;
   }
-  RequestSocket sock;  // a failed socket makes the request below fail
+  // A failed socket makes the request below fail.
+  const qorid::Descriptor sock(requestSocket());
   struct ifreq request;
   std::memset(&request, 0, sizeof request);
   std::memcpy(request.ifr_name, name.data(), name.size());

@@ -1,5 +1,7 @@
 #include "config_check.h"
 
+#include "decimal.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -154,27 +156,15 @@ struct Setting {
 
 Setting settingOf(const std::string& text) {
   constexpr long long kBeyondAnyLimit = 1LL << 40;
-  std::string::size_type i = std::min(text.find_first_not_of(" \t\n\v\f\r"), text.size());
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-    negative = text[i] == '-';
-    ++i;
-  }
+  const qorid::Decimal number =
+      qorid::scanDecimal(text, {-kBeyondAnyLimit, kBeyondAnyLimit, qorid::NoDigits::kZero,
+                                qorid::OutOfRange::kClamped, qorid::Trailing::kAllowed, true});
   Setting setting;
-  std::string digits;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    if (!digits.empty() || text[i] != '0') {
-      digits += text[i];
-    }
-    setting.value = std::min(setting.value * 10 + (text[i] - '0'), kBeyondAnyLimit);
-  }
-  if (digits.empty()) {
+  setting.value = number.value;
+  if (number.digits.empty()) {
     setting.shown = "0";
   } else {
-    setting.shown = (negative ? "-" : "") + digits;
-  }
-  if (negative) {
-    setting.value = -setting.value;
+    setting.shown = (number.negative ? "-" : "") + number.digits;
   }
   return setting;
 }

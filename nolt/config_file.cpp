@@ -57,24 +57,14 @@ ConfigFile readConfigFile(const char* path) {
     return refused(kindOf(st.st_mode));
   }
   std::string text(kMaxFileSize + 1, '\0');
-  size_t got = 0;
-  while (got < text.size()) {
-    const ssize_t n = ::read(file.fd(), &text[got], text.size() - got);
-    if (n < 0 && errno == EINTR) {
-      continue;
-    }
-    if (n < 0) {
-      return refused(std::strerror(errno));
-    }
-    if (n == 0) {
-      break;
-    }
-    got += static_cast<size_t>(n);
+  const ssize_t got = qorid::readFull(file.fd(), text.data(), text.size());
+  if (got < 0) {
+    return refused(std::strerror(errno));
   }
-  if (got > kMaxFileSize) {
+  if (static_cast<size_t>(got) > kMaxFileSize) {
     return refused("larger than " + std::to_string(kMaxFileSize) + " bytes");
   }
-  text.resize(got);
+  text.resize(static_cast<size_t>(got));
   return {true, {}, std::move(text)};
 }
 

@@ -1,20 +1,14 @@
 #include "descriptors.h"
 
+#include "decimal.h"
+
 #include <dirent.h>
 #include <fcntl.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdlib>
+#include <climits>
 
 namespace nolt {
-
-Descriptor::~Descriptor() {
-  if (mFd >= 0) {
-    ::close(mFd);
-  }
-}
 
 // log4cpp opens its files without close-on-exec and does not say which:
 // what is open after configuring and was not before is what it opened.
@@ -25,10 +19,13 @@ std::vector<int> openDescriptors() {
     // readdir is safe on a stream of one's own; readdir_r is deprecated.
     // cppcheck-suppress readdirCalled
     while (const struct dirent* entry = ::readdir(dir)) {
-      char* end = nullptr;
-      const long fd = std::strtol(entry->d_name, &end, 10);
-      if (end != entry->d_name && *end == '\0' && fd != own) {
-        fds.push_back(static_cast<int>(fd));
+      // A name that is a whole number: not "." or "..".
+      const qorid::Decimal fd =
+          qorid::scanDecimal(entry->d_name, {0, INT_MAX, qorid::NoDigits::kRefused,
+                                             qorid::OutOfRange::kRefused,
+                                             qorid::Trailing::kRefused, false});
+      if (fd.ok && fd.value != own) {
+        fds.push_back(static_cast<int>(fd.value));
       }
     }
     ::closedir(dir);
@@ -57,23 +54,6 @@ void keepNewFromExec(const std::vector<int>& before) {
       keepFromExec(fd);
     }
   }
-}
-
-bool writeAll(int fd, const std::string& text) {
-  for (size_t written = 0; written < text.size();) {
-    const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
-    if (n < 0 && errno == EINTR) {
-      continue;
-    }
-    if (n <= 0) {
-      if (n == 0) {
-        errno = EIO;  // no progress and no error: it would never end
-      }
-      return false;
-    }
-    written += static_cast<size_t>(n);
-  }
-  return true;
 }
 
 }  // namespace nolt

@@ -1,5 +1,7 @@
 #include "output.h"
 
+#include "full_io.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -60,15 +62,8 @@ class DescriptorStream::Buffer : public std::streambuf {
     if (next == end) {
       return true;
     }
-    while (mError == 0 && next < end) {
-      const ssize_t n = ::write(mFd, next, static_cast<size_t>(end - next));
-      if (n > 0) {
-        next += n;
-      } else if (n == 0) {
-        mError = EIO;  // no progress and no reason: not to be tried for ever
-      } else if (errno != EINTR) {
-        mError = errno;
-      }
+    if (mError == 0 && !writeAll(mFd, next, static_cast<size_t>(end - next))) {
+      mError = errno;
     }
     return mError == 0;
   }

@@ -14,7 +14,7 @@ prefix=$WORK/prefix
 cmake --install "$BUILD_DIR" --prefix "$prefix" >/dev/null || bad "install to prefix"
 libdir=$(cd "$prefix" && ls -d lib*/libqorid.so.1 | xargs dirname | head -n 1)
 for f in bin/qorid "$libdir/libqorid.so.1" "$libdir/libnolt.so.0" "$libdir/libqorid.so" \
-  include/qorid/qorid.h include/nolt/nolt.h "$libdir/cmake/qorid/qoridConfig.cmake" \
+  include/qorid/qorid.h include/qorid/hardware_identity.h include/nolt/nolt.h "$libdir/cmake/qorid/qoridConfig.cmake" \
   "$libdir/cmake/qorid/qoridConfigVersion.cmake" "$libdir/pkgconfig/qorid.pc" share/doc/qorid/examples/qorid.conf \
   share/man/man1/qorid-dump.1.gz libexec/qorid/qorid-publish; do
   expect_file "$prefix/$f"

@@ -102,7 +102,7 @@ TEST(KnownIdentityLine, ParsesEveryShapeIntoFieldsOrAReason) {
 }
 
 TEST(KnownIdentityLookup, FirstRowInTableOrderWinsAndNamesAreNotAliases) {
-  const std::vector<qorid::KnownIdentity> table = {
+  const std::vector<HardwareIdentity> table = {
       {"A", {"x", "shared"}, 1},
       {"B", {"shared", "A"}, 2},
       {"A", {}, 3},
@@ -114,17 +114,17 @@ TEST(KnownIdentityLookup, FirstRowInTableOrderWinsAndNamesAreNotAliases) {
   EXPECT_EQ(nullptr, qorid::findByAlias(table, "B"));
   EXPECT_EQ(nullptr, qorid::findByName(table, "a"));
   EXPECT_EQ(nullptr, qorid::findByAlias(table, ""));
-  EXPECT_EQ(nullptr, qorid::findByName(std::vector<qorid::KnownIdentity>{}, "A"));
+  EXPECT_EQ(nullptr, qorid::findByName(std::vector<HardwareIdentity>{}, "A"));
 }
 
 TEST(KnownIdentityLookup, BuiltInRowsAndThePcStandApart) {
-  const std::vector<qorid::KnownIdentity>& rows = qorid::builtInIdentities();
+  const std::vector<HardwareIdentity>& rows = qorid::builtInIdentities();
   ASSERT_EQ(3u, rows.size());
   EXPECT_EQ(&rows[1], qorid::findByAlias(rows, "qvk"));
   EXPECT_EQ(&rows[2], qorid::findByAlias(rows, "Tessaron Morvane Starter Kit"));
   // The PC is no row: no lookup in the table can give it.
   EXPECT_EQ(nullptr, qorid::findByName(rows, qorid::kPcName));
-  for (const qorid::KnownIdentity& row : rows) EXPECT_NE(qorid::kPcNumber, row.number);
+  for (const HardwareIdentity& row : rows) EXPECT_NE(qorid::kPcNumber, row.number);
 }
 
 TEST_F(KnownIdentitiesTest, ParsesLinesOfEveryShape) {

@@ -8,18 +8,12 @@
 #include <string>
 #include <vector>
 
-#define QORID_EXPORT __attribute__((visibility("default")))
+// HardwareIdentity, and QORID_EXPORT.
+#include "hardware_identity.h"
 
 class cNolt;
 struct FTW;
 struct stat;
-
-// One known board identity, a row of the known identities table.
-struct QORID_EXPORT HardwareIdentity {
-  std::string name;                  // main name, e.g. "Tessaron QVK"
-  std::vector<std::string> aliases;  // other names, in line order; may be empty
-  int number = 0;                    // board number; meaningful once parsed
-};
 
 // One system parameter. Names are not unique; the list keeps insertion order.
 struct QORID_EXPORT qor_param {

@@ -1,11 +1,12 @@
 #include "text_file.h"
 
+#include "decimal.h"
+#include "full_io.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 
 namespace qorid {
@@ -23,25 +24,18 @@ std::string cutNotice(const std::string& path) {
 TextFile::TextFile(const std::string& path, size_t limit)
     : mPath(path), mFd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)), mLimit(limit) {
   struct stat st;
-  if (mFd < 0 || ::fstat(mFd, &st) != 0) {
+  if (!mFd.isOpen() || ::fstat(mFd.fd(), &st) != 0) {
     return;
   }
   if (S_ISDIR(st.st_mode)) {
-    ::close(mFd);
-    mFd = -1;
+    mFd.reset();
   } else if (S_ISREG(st.st_mode) && st.st_size > 0) {
     mSize = st.st_size;  // pseudo files that don't know their size say 0
   }
 }
 
-TextFile::~TextFile() {
-  if (mFd >= 0) {
-    ::close(mFd);
-  }
-}
-
 bool TextFile::fill() {
-  if (mEnd || mFd < 0) {
+  if (mEnd || !mFd.isOpen()) {
     return false;
   }
   // Drop what has been handed out before growing the buffer.
@@ -54,9 +48,7 @@ bool TextFile::fill() {
     char probe;
     ssize_t n = 0;
     if (mSize < 0) {
-      do {
-        n = ::read(mFd, &probe, 1);
-      } while (n < 0 && errno == EINTR);
+      n = readSome(mFd.fd(), &probe, 1);
     }
     mCut = mSize > mReadSoFar || n > 0;
     mEnd = true;
@@ -65,10 +57,7 @@ bool TextFile::fill() {
   const size_t want = std::min(kChunk, left);
   const size_t old = mBuffer.size();
   mBuffer.resize(old + want);
-  ssize_t n;
-  do {
-    n = ::read(mFd, &mBuffer[old], want);
-  } while (n < 0 && errno == EINTR);
+  const ssize_t n = readSome(mFd.fd(), &mBuffer[old], want);
   mBuffer.resize(old + (n > 0 ? static_cast<size_t>(n) : 0));
   if (n <= 0) {
     mEnd = true;
@@ -112,42 +101,20 @@ int TextFile::peek() {
   return static_cast<unsigned char>(mBuffer[mPos]);
 }
 
+// The number's bytes are taken one by one from the buffer, so that memory
+// stays within one chunk however long the white space or the digits run.
 bool TextFile::readInt(int& value) {
-  // The classic locale's white space, which the stream would skip.
-  auto isSpace = [](int c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+  DecimalScanner scanner({INT_MIN, INT_MAX, NoDigits::kZero, OutOfRange::kClamped,
+                          Trailing::kAllowed, false});
   int c = peek();
-  while (c != -1 && isSpace(c)) {
+  while (c != -1 && scanner.take(static_cast<char>(c))) {
     ++mPos;
     c = peek();
   }
-  if (c == -1) {
+  if (c == -1 && scanner.blanksOnly()) {
     return false;
   }
-  const bool negative = c == '-';
-  if (c == '-' || c == '+') {
-    ++mPos;
-    c = peek();
-  }
-  // Past the limit the digits still have to be read, but only the fact
-  // that the number is out of range is kept.
-  const long long limit = negative ? -static_cast<long long>(INT_MIN) : INT_MAX;
-  long long magnitude = 0;
-  bool digits = false;
-  while (c >= '0' && c <= '9') {
-    digits = true;
-    if (magnitude <= limit) {
-      magnitude = magnitude * 10 + (c - '0');
-    }
-    ++mPos;
-    c = peek();
-  }
-  if (!digits) {
-    value = 0;
-  } else if (magnitude > limit) {
-    value = negative ? INT_MIN : INT_MAX;
-  } else {
-    value = static_cast<int>(negative ? -magnitude : magnitude);
-  }
+  value = static_cast<int>(scanner.result().value);
   return true;
 }
 

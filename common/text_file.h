@@ -1,7 +1,9 @@
 // Reading the small text files of /proc and /etc: lines and numbers, never
 // more than a fixed number of bytes of any one file.
-#ifndef QORID_LIB_TEXT_FILE_H_
-#define QORID_LIB_TEXT_FILE_H_
+#ifndef QORID_COMMON_TEXT_FILE_H_
+#define QORID_COMMON_TEXT_FILE_H_
+
+#include "descriptor.h"
 
 #include <cstddef>
 #include <string>
@@ -27,11 +29,10 @@ std::string cutNotice(const std::string& path);
 class TextFile {
  public:
   explicit TextFile(const std::string& path, size_t limit = kReadLimit);
-  ~TextFile();
   TextFile(const TextFile&) = delete;
   TextFile& operator=(const TextFile&) = delete;
 
-  [[nodiscard]] bool isOpen() const { return mFd >= 0; }
+  [[nodiscard]] bool isOpen() const { return mFd.isOpen(); }
   [[nodiscard]] const std::string& path() const { return mPath; }
 
   // Like std::getline: the next line without its '\n' (every other byte, NUL
@@ -43,8 +44,8 @@ class TextFile {
   bool readUntil(std::string& text, char end);
   // Reads an int the way `stream >> value` reads one from a stream of the
   // unread bytes: white space (" \t\n\v\f\r") skipped, an optional sign,
-  // then decimal digits up to the first other byte, which stays unread. No
-  // digit stores 0; a number out of range stores INT_MIN or INT_MAX. Returns
+  // then decimal digits up to the first other byte, which stays unread (see
+  // decimal.h). No digit stores 0; a number out of range stores INT_MIN or INT_MAX. Returns
   // false, with `value` untouched, when only white space is left. Memory
   // stays within one chunk however long the white space or the digits run.
   bool readInt(int& value);
@@ -59,7 +60,7 @@ class TextFile {
   int peek();   // the next unread byte (0-255), or -1 at the end
 
   std::string mPath;
-  int mFd;
+  Descriptor mFd;
   // The size a regular file reports, or -1: reading that many bytes is the
   // end, without another read to find it out.
   long long mSize = -1;
@@ -73,4 +74,4 @@ class TextFile {
 
 }  // namespace qorid
 
-#endif  // QORID_LIB_TEXT_FILE_H_
+#endif  // QORID_COMMON_TEXT_FILE_H_

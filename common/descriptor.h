@@ -1,0 +1,27 @@
+// One open file descriptor, owned: closed by the destructor.
+#ifndef QORID_COMMON_DESCRIPTOR_H_
+#define QORID_COMMON_DESCRIPTOR_H_
+
+namespace qorid {
+
+// Owns `fd` (-1 or any negative value for none) and closes it once: when
+// reset or destroyed. Not copyable; not thread-safe.
+class Descriptor {
+ public:
+  explicit Descriptor(int fd = -1) : mFd(fd) {}
+  ~Descriptor() { reset(); }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+
+  [[nodiscard]] int fd() const { return mFd; }
+  [[nodiscard]] bool isOpen() const { return mFd >= 0; }
+  // Closes the descriptor held, if any, and holds `fd` instead.
+  void reset(int fd = -1);
+
+ private:
+  int mFd;
+};
+
+}  // namespace qorid
+
+#endif  // QORID_COMMON_DESCRIPTOR_H_
