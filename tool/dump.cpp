@@ -456,10 +456,17 @@ std::string topName(const std::string& out) {
 // SOURCE's bytes into DEST, read as qorid reads a file (TextFile): a FIFO or
 // a socket gives nothing, without waiting for a writer; past kCopyLimit the
 // copy is cut, and that is said. Returns false when SOURCE could not be
-// read; a failure to write DEST ends the dump.
-bool copyFile(const std::string& source, const std::string& dest) {
+// read; a failure to write DEST ends the dump. `known`, when given, is
+// SOURCE's stat(2), which saves asking again.
+bool copyFile(const std::string& source, const std::string& dest,
+              const struct stat* known = nullptr) {
   struct stat st;
-  if (::stat(source.c_str(), &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode))) {
+  if (known != nullptr) {
+    st = *known;
+  } else if (::stat(source.c_str(), &st) != 0) {
+    st.st_mode = 0;
+  }
+  if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) {
     writeFile(dest, "");
     return true;
   }
@@ -553,7 +560,7 @@ void copyNodeEntry(const std::string& source, const std::string& dest, int depth
   const std::string name = source.substr(source.find_last_of('/') + 1);
   if (!S_ISREG(st.st_mode) && !S_ISFIFO(st.st_mode) && !S_ISSOCK(st.st_mode)) {
     say("left out " + source + ": neither a file nor a directory");
-  } else if (!copyFile(source, dest)) {
+  } else if (!copyFile(source, dest, &st)) {
     say("could not read " + source + gState.rootHint);
   } else if (isProperty(FTW_F, name.c_str()) &&
              propertyParameterName(name.c_str()) == kWanParameter) {
