@@ -129,7 +129,8 @@ row "--list cost per property at 10,000" "$(per_property 10000)" \
 
 # --- qorid-dump over N properties ---------------------------------------------
 # The whole dump, qorid --verbose and --list and tar included, against tar
-# and gzip of the node alone. Each run writes a tarball of its own in /tmp
+# and gzip of the node alone (through cat: tar skips reading what goes to
+# /dev/null). Each run writes a tarball of its own in /tmp
 # (the default name), which the board's removal takes away.
 # dump_board ROOT N FOLDERS: N properties in the node, spread over FOLDERS
 # subnodes (none: all in the node).
@@ -149,7 +150,7 @@ for n in 10000 100000; do
   root=$(new_root "dump-$n")
   dump_board "$root" "$n" 0
   mapfile -t t < <(timed_in "$root" linux32 5 sh -c 'cd /tmp && exec /usr/bin/qorid-dump' -- \
-    tar -czf /dev/null -C / proc/device-tree/morvane)
+    sh -c 'tar -czf - -C / proc/device-tree/morvane | cat >/dev/null')
   if [ "$n" -eq 10000 ]; then
     row "qorid-dump, $n properties" "${t[0]}" "tar -czf of the node" "${t[1]}" ms "< 2 s" 2000 max
   else
