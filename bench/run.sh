@@ -127,6 +127,38 @@ row "--list cost per property at 100,000" "$(per_property 100000)" \
 row "--list cost per property at 10,000" "$(per_property 10000)" \
   "at 1,000" "$(per_property 1000)" us
 
+# --- qorid-dump over N properties ---------------------------------------------
+# The whole dump, qorid --verbose and --list and tar included, against tar
+# and gzip of the node alone (through cat: tar skips reading what goes to
+# /dev/null). Each run writes a tarball of its own in /tmp
+# (the default name), which the board's removal takes away.
+# dump_board ROOT N FOLDERS: N properties in the node, spread over FOLDERS
+# subnodes (none: all in the node).
+dump_board() {
+  local node=$1/proc/device-tree/morvane n=$2 folders=$3
+  mkdir -p "$node"
+  (cd "$node" && printf '7\0' >boardid && printf 'Bench board\0' >description &&
+    if [ "$folders" -eq 0 ]; then
+      for ((i = 0; i < n - 2; i++)); do printf 'value-%d\0' "$i" >"prop-$i"; done
+    else
+      for ((i = 0; i < folders; i++)); do mkdir "node-$i"; done
+      for ((i = 0; i < n - 2; i++)); do printf 'value-%d\0' "$i" >"node-$((i % folders))/prop-$i"; done
+    fi)
+}
+for n in 10000 100000; do
+  echo "qorid-dump over $n properties ..." >&2
+  root=$(new_root "dump-$n")
+  dump_board "$root" "$n" 0
+  mapfile -t t < <(timed_in "$root" linux32 5 sh -c 'cd /tmp && exec /usr/bin/qorid-dump' -- \
+    sh -c 'tar -czf - -C / proc/device-tree/morvane | cat >/dev/null')
+  if [ "$n" -eq 10000 ]; then
+    row "qorid-dump, $n properties" "${t[0]}" "tar -czf of the node" "${t[1]}" ms "< 2 s" 2000 max
+  else
+    row "qorid-dump, $n properties" "${t[0]}" "tar -czf of the node" "${t[1]}" ms
+  fi
+  rm -rf "${root%/root}"
+done
+
 # --- the known identities ------------------------------------------------
 echo "known identities ..." >&2
 ids=$(new_root ids "$DUMPS/x86_64-pc-one-card")

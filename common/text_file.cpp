@@ -94,6 +94,16 @@ bool TextFile::readUntil(std::string& text, char end) {
   return false;
 }
 
+bool TextFile::readChunk(std::string& bytes) {
+  bytes.clear();
+  if (mPos == mBuffer.size() && !fill()) {
+    return false;
+  }
+  bytes.assign(mBuffer, mPos, std::string::npos);
+  mPos = mBuffer.size();
+  return true;
+}
+
 int TextFile::peek() {
   if (mPos == mBuffer.size() && !fill()) {
     return -1;

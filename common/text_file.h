@@ -49,6 +49,12 @@ class TextFile {
   // false, with `value` untouched, when only white space is left. Memory
   // stays within one chunk however long the white space or the digits run.
   bool readInt(int& value);
+  // The next unread bytes as they are, every byte kept: at most what one
+  // read gave (a chunk of 4 KiB). Returns false, with `bytes` empty, when
+  // nothing is left (the end of the file, a read error, the limit). For
+  // copying a file byte for byte within the limit; cut() then tells whether
+  // the file held more.
+  bool readChunk(std::string& bytes);
 
   // True once a read stopped at the limit while the file held more: a line
   // just handed out then ends at the limit, not at a newline, and a number

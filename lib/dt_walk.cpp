@@ -13,6 +13,13 @@ std::string boardNodePath() { return sys::deviceTreeNodePath(); }
 
 int walkTree(const char* dir, WalkVisitor visit) { return ::nftw(dir, visit, 10, 0); }
 
+WalkEntry walkEntry(const std::string& path, struct stat& sb) {
+  if (::stat(path.c_str(), &sb) != 0) {
+    return WalkEntry::kNothing;
+  }
+  return S_ISDIR(sb.st_mode) ? WalkEntry::kDirectory : WalkEntry::kFile;
+}
+
 bool isProperty(int typeflag, const char* fileName) {
   return typeflag == FTW_F && std::strcmp(fileName, "name") != 0;
 }

@@ -6,7 +6,9 @@
 #include <ftw.h>
 #include <sys/stat.h>
 
+#include <set>
 #include <string>
+#include <utility>
 
 namespace qorid {
 
@@ -15,11 +17,43 @@ std::string boardNodePath();
 
 // Walks `dir` with nftw: symbolic links followed, a directory before its
 // entries, at most ten descriptors open (this bounds descriptors, not
-// depth). `visit` sees every entry, the root included. Returns nftw's
-// result: 0 after a complete walk, -1 when `dir` cannot be walked.
+// depth). `visit` sees every entry, the root included, with `sb` as stat(2)
+// gives it through links, and `typeflag`:
+//   FTW_D    a directory (or a link to one), walked the first time it is
+//            met; met again (the same device and inode, through a link or
+//            a link back up) it is neither walked nor visited;
+//   FTW_DNR  a directory that cannot be read, whose entries are not walked;
+//   FTW_SLN  a symbolic link to nothing;
+//   FTW_NS   an entry stat(2) fails on (in a directory that can be read but
+//            not searched);
+//   FTW_F    anything else: a file, a FIFO, a socket, a device.
+// A non-zero return from `visit` ends the walk with that value; otherwise
+// returns 0 after a complete walk, -1 when `dir` cannot be walked.
 using WalkVisitor = int (*)(const char* path, const struct stat* sb, int typeflag,
                             struct FTW* ftwbuf);
 int walkTree(const char* dir, WalkVisitor visit);
+
+// walkTree's rules, for code that walks a node in an order of its own (the
+// board dump goes in name order):
+//
+// What the walk makes of the entry at `path`, looked at through links: a
+// directory (FTW_D), a file (FTW_F: anything else stat(2) can look at, a
+// FIFO or a device too), or nothing (FTW_SLN, FTW_NS: a link to nothing, an
+// entry that cannot be looked at), which the walk passes over. `sb` is
+// filled by stat(2) unless the entry is nothing.
+enum class WalkEntry { kDirectory, kFile, kNothing };
+WalkEntry walkEntry(const std::string& path, struct stat& sb);
+
+// The directories a walk has entered, by device and inode: the walk enters
+// each once, however many links lead to it. enter() returns false for one
+// entered before. Memory grows with the number entered; not thread-safe.
+class EnteredDirectories {
+ public:
+  bool enter(const struct stat& sb) { return mSeen.insert({sb.st_dev, sb.st_ino}).second; }
+
+ private:
+  std::set<std::pair<dev_t, ino_t>> mSeen;
+};
 
 // Whether an entry of the walk is a property: a file (a link to a file
 // counts) not called "name", which every node has.

@@ -39,6 +39,10 @@ std::string descriptionPath() {
 std::string cpuinfoPath() { return underRoot("/proc/cpuinfo"); }
 std::string compatiblePath() { return underRoot("/proc/device-tree/compatible"); }
 std::string modelPath() { return underRoot("/proc/device-tree/model"); }
+std::string procSelfPath() { return underRoot("/proc/self"); }
+std::string interfaceAddressPath(const std::string& name) {
+  return underRoot("/sys/class/net/") + name + "/address";
+}
 
 int unameInfo(struct utsname* uts) {
   switch (seam().unameMode) {

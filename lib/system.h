@@ -17,6 +17,13 @@ std::string descriptionPath();     // /proc/device-tree/morvane/description
 std::string cpuinfoPath();         // /proc/cpuinfo
 std::string compatiblePath();      // /proc/device-tree/compatible
 std::string modelPath();           // /proc/device-tree/model
+// There whenever /proc is mounted: what tells a board without a device-tree
+// node from a system whose /proc is missing.
+std::string procSelfPath();  // /proc/self
+// The hardware address of interface `name` as the kernel writes it (two hex
+// digits a byte, joined by ':', and a newline). `name` is put in as it is:
+// the caller keeps it to an interface's name (no '/', not "." or "..").
+std::string interfaceAddressPath(const std::string& name);  // /sys/class/net/NAME/address
 
 // uname(2), or what a test asked for. Returns a negative value on failure.
 int unameInfo(struct utsname* uts);

@@ -7,7 +7,7 @@ build=${1:-build}
 failures=0
 bad() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
-for bin in "$build/tool/qorid" "$build/tool/qorid-publish" "$build/lib/libqorid.so.1" "$build/nolt/libnolt.so.0"; do
+for bin in "$build/tool/qorid" "$build/tool/qorid-publish" "$build/tool/qorid-dump" "$build/lib/libqorid.so.1" "$build/nolt/libnolt.so.0"; do
   [ -f "$bin" ] || { bad "$bin: not built"; continue; }
   dyn=$(readelf -d "$bin")
   grep -q 'BIND_NOW' <<<"$dyn" || bad "$bin: not linked with -z now"
@@ -18,7 +18,7 @@ for bin in "$build/tool/qorid" "$build/tool/qorid-publish" "$build/lib/libqorid.
   syms=$(nm -D "$bin")
   grep -q ' U __stack_chk_fail' <<<"$syms" || bad "$bin: no stack protector"
 done
-for bin in qorid qorid-publish; do
+for bin in qorid qorid-publish qorid-dump; do
   header=$(readelf -h "$build/tool/$bin")
   grep -q 'Type: *DYN' <<<"$header" || bad "$bin: not a PIE"
   dyn=$(readelf -d "$build/tool/$bin")

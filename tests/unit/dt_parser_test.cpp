@@ -13,6 +13,29 @@ using namespace std::string_literals;
 
 namespace {
 
+// The walk's rules as walkEntry and EnteredDirectories give them to a walk
+// of its own: links followed, a link to nothing is nothing, a directory met
+// again through a link is not entered again.
+TEST(DtWalk, WalkEntryFollowsLinksAndADirectoryIsEnteredOnce) {
+  const testing_fs::TempDir dir;
+  const std::string d = dir.path();
+  testing_fs::writeFile(d + "/sub/prop", "v");
+  ASSERT_EQ(0, ::symlink("sub", (d + "/sub-link").c_str()));
+  ASSERT_EQ(0, ::symlink("prop", (d + "/sub/prop-link").c_str()));
+  ASSERT_EQ(0, ::symlink("nowhere", (d + "/gone").c_str()));
+  ASSERT_EQ(0, ::mkfifo((d + "/pipe").c_str(), 0600));
+  struct stat sb;
+  using qorid::WalkEntry;
+  EXPECT_EQ(WalkEntry::kFile, qorid::walkEntry(d + "/sub/prop-link", sb));
+  EXPECT_EQ(WalkEntry::kFile, qorid::walkEntry(d + "/pipe", sb));
+  EXPECT_EQ(WalkEntry::kNothing, qorid::walkEntry(d + "/gone", sb));
+  qorid::EnteredDirectories entered;
+  ASSERT_EQ(WalkEntry::kDirectory, qorid::walkEntry(d + "/sub", sb));
+  EXPECT_TRUE(entered.enter(sb));
+  ASSERT_EQ(WalkEntry::kDirectory, qorid::walkEntry(d + "/sub-link", sb));
+  EXPECT_FALSE(entered.enter(sb));
+}
+
 class DtParserTest : public SystemTest {
  protected:
   std::string node() const { return root() + "/node"; }

@@ -8,6 +8,7 @@
 #include <climits>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace std::string_literals;
@@ -36,6 +37,28 @@ TEST(TextFile, ReadIntAsFormattedExtractionDoes) {
   for (const auto& [content, number] : cases) {
     testing_fs::writeFile(path, content);
     EXPECT_EQ(number, intOf(path)) << content.substr(0, 40);
+  }
+}
+
+// readChunk hands out every byte (a last newline or none, NULs) up to the
+// limit, and cut() tells a file that held more.
+TEST(TextFile, ReadChunkCopiesBytesAsTheyAreUpToTheLimit) {
+  const testing_fs::TempDir dir;
+  const std::string path = dir.path() + "/file";
+  const std::tuple<std::string, size_t, std::string, bool> cases[] = {
+      {"a\nb", 100, "a\nb", false}, {"a\nb\n", 100, "a\nb\n", false},
+      {"x\0y"s, 100, "x\0y"s, false}, {"abcd", 4, "abcd", false}, {"abcde", 4, "abcd", true},
+      {std::string(9000, 'z'), 8193, std::string(8193, 'z'), true}, {"", 100, "", false},
+  };
+  for (const auto& [content, limit, copied, cut] : cases) {
+    testing_fs::writeFile(path, content);
+    qorid::TextFile file(path, limit);
+    std::string all, chunk;
+    while (file.readChunk(chunk)) {
+      all += chunk;
+    }
+    EXPECT_EQ(copied, all) << content.substr(0, 20);
+    EXPECT_EQ(cut, file.cut()) << content.substr(0, 20);
   }
 }
 
