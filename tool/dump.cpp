@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "dt_walk.h"
+#include "full_io.h"
 #include "parameter_names.h"
 #include "system.h"
 #include "text_file.h"
@@ -82,21 +83,6 @@ void say(const std::string& text) {
   if (::write(STDERR_FILENO, line.data(), line.size()) < 0) {
     // Nothing is left to tell it to.
   }
-}
-
-bool writeAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      return false;
-    }
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
 }
 
 bool sameFile(const std::string& path, dev_t dev, ino_t ino) {
@@ -245,10 +231,7 @@ Ran runCommand(const std::vector<std::string>& argv, int outFd, Stream err) {
   if (capture) {
     char buffer[4096];
     for (;;) {
-      const ssize_t n = ::read(pipeFds[0], buffer, sizeof buffer);
-      if (n < 0 && errno == EINTR) {
-        continue;
-      }
+      const ssize_t n = readSome(pipeFds[0], buffer, sizeof buffer);
       if (n <= 0) {
         break;
       }

@@ -1,5 +1,7 @@
 #include "publish.h"
 
+#include "descriptor.h"
+#include "full_io.h"
 #include "json_output.h"
 #include "one_line.h"
 #include "output.h"
@@ -70,7 +72,7 @@ void setHandlers(void (*handler)(int)) {
 // A temporary file in the folder, open for writing.
 struct Temporary {
   std::string path;
-  int fd = -1;
+  Descriptor fd;
   FileId id;
 };
 
@@ -78,13 +80,6 @@ struct Temporary {
 class Publication {
  public:
   explicit Publication(const std::string& dir) : mDir(dir) {}
-  ~Publication() {
-    for (Temporary* t : {&mEnv, &mJson, &mRecord}) {
-      if (t->fd >= 0) {
-        ::close(t->fd);
-      }
-    }
-  }
   Publication(const Publication&) = delete;
   Publication& operator=(const Publication&) = delete;
 
@@ -93,16 +88,15 @@ class Publication {
   // The files of the two names that the record names: its own.
   void findOwnFiles() {
     const std::string record = mDir + "/" + kRecord;
-    const int fd = ::open(record.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
+    const Descriptor fd(::open(record.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (!fd.isOpen()) {
       return;
     }
     std::string text(kRecordLimit, '\0');
     struct stat st;
-    const ssize_t n = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)
-                          ? ::read(fd, text.data(), text.size())
+    const ssize_t n = ::fstat(fd.fd(), &st) == 0 && S_ISREG(st.st_mode)
+                          ? readFull(fd.fd(), text.data(), text.size())
                           : -1;
-    ::close(fd);
     text.resize(n > 0 ? static_cast<size_t>(n) : 0);
     std::istringstream lines(text);
     std::string name;
@@ -200,7 +194,7 @@ class Publication {
       return "cannot write into " + mDir + ": " + std::strerror(errno);
     }
     file.path = pattern;
-    file.fd = fd;
+    file.fd.reset(fd);
     removeOnFailure(file.path);
     struct stat st;
     if (::fchmod(fd, 0644) != 0 || ::fstat(fd, &st) != 0) {
@@ -214,13 +208,13 @@ class Publication {
   // on disk.
   template <typename Write>
   std::string fill(const Temporary& file, Write write) {
-    DescriptorStream out(file.fd);
+    DescriptorStream out(file.fd.fd());
     write(out);
     out.flush();
     if (out.error() != 0) {
       return "cannot write " + file.path + ": " + std::strerror(out.error());
     }
-    if (::fdatasync(file.fd) != 0 && errno != EINVAL) {
+    if (::fdatasync(file.fd.fd()) != 0 && errno != EINVAL) {
       return "cannot write " + file.path + ": " + std::strerror(errno);
     }
     return {};
