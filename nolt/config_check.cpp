@@ -76,10 +76,20 @@ bool substituted(const std::string& value, const Values& earlier, EnvironmentLoo
   return result.size() <= kMaxLineLength;
 }
 
-// The widths of a ConversionPattern: "%-20m" pads to 20, "%.30m" cuts at
-// 30. log4cpp builds the padding for every line logged, so a width near
-// INT_MAX asks for gigabytes (or throws) on each one.
-bool widthsFit(const std::string& pattern) {
+// The conversions of a ConversionPattern: how many, how many of them are
+// "%m", and the widest width ("%-20m" pads to 20, "%.30m" cuts at 30).
+// log4cpp runs each conversion for every line: "%m" copies the whole message
+// (2,000 of them with a message of 1 MiB took gigabytes), and a width near
+// INT_MAX asks for gigabytes (or throws) on each line. A "%d{...}" takes
+// what is between the braces as its format, not as conversions.
+struct Conversions {
+  size_t all = 0;
+  size_t messages = 0;
+  long widest = 0;  // at most kMaxPatternWidth + 1: past the limit is past it
+};
+
+Conversions conversionsOf(const std::string& pattern) {
+  Conversions found;
   const std::string::size_type size = pattern.size();
   for (std::string::size_type i = 0; i < size; ++i) {
     if (pattern[i] != '%') {
@@ -97,39 +107,10 @@ bool widthsFit(const std::string& pattern) {
         width = std::min(width * 10 + (pattern[i] - '0'), kMaxPatternWidth + 1);
         ++i;
       }
-      if (width > kMaxPatternWidth) {
-        return false;
-      }
+      found.widest = std::max(found.widest, width);
       if (afterDot || i >= size || pattern[i] != '.') {
         break;
       }
-      ++i;
-    }
-  }
-  return true;
-}
-
-// The conversions of a ConversionPattern, and how many of them are "%m".
-// log4cpp runs each one for every line, and "%m" copies the whole message:
-// 2,000 of them with a message of 1 MiB took gigabytes. A "%d{...}" takes
-// what is between the braces as its format, not as conversions.
-struct Conversions {
-  size_t all = 0;
-  size_t messages = 0;
-};
-
-Conversions conversionsOf(const std::string& pattern) {
-  Conversions found;
-  const std::string::size_type size = pattern.size();
-  for (std::string::size_type i = 0; i < size; ++i) {
-    if (pattern[i] != '%') {
-      continue;
-    }
-    if (++i < size && pattern[i] == '%') {
-      continue;  // a percent sign
-    }
-    while (i < size && (pattern[i] == '-' || pattern[i] == '.' ||
-                        (pattern[i] >= '0' && pattern[i] <= '9'))) {
       ++i;
     }
     if (i >= size) {
@@ -283,10 +264,10 @@ std::string lineProblemOf(const std::string& raw, size_t number, Values& values,
   const std::string pattern = "ConversionPattern";
   if (key.size() >= pattern.size() &&
       key.compare(key.size() - pattern.size(), pattern.size(), pattern) == 0) {
-    if (!widthsFit(value)) {
+    const Conversions conversions = conversionsOf(value);
+    if (conversions.widest > kMaxPatternWidth) {
       return at + ": a width over " + std::to_string(kMaxPatternWidth) + " in the pattern";
     }
-    const Conversions conversions = conversionsOf(value);
     if (conversions.all > kMaxPatternConversions) {
       return at + ": more than " + std::to_string(kMaxPatternConversions) +
              " conversions in the pattern";
