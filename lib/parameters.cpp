@@ -59,11 +59,10 @@ int QorIdentifier::execute(int argc, char** argv, bool script) {
 
 std::vector<std::string> QorIdentifier::whyLeftOutOfEnvironment() const {
   const std::vector<qorid::LeftOut> verdicts = qorid::environmentVerdicts(variablesOf(mParams));
-  std::vector<std::string> reasons;
-  reasons.reserve(verdicts.size());
-  for (const qorid::LeftOut verdict : verdicts) {
-    reasons.push_back(verdict == qorid::LeftOut::kBadName ? "not a variable name"
-                                                          : qorid::leftOutReason(verdict));
-  }
+  std::vector<std::string> reasons(verdicts.size());
+  std::transform(verdicts.begin(), verdicts.end(), reasons.begin(), [](qorid::LeftOut verdict) {
+    return verdict == qorid::LeftOut::kBadName ? "not a variable name"
+                                               : qorid::leftOutReason(verdict);
+  });
   return reasons;
 }

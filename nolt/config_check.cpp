@@ -88,6 +88,28 @@ struct Conversions {
   long widest = 0;  // at most kMaxPatternWidth + 1: past the limit is past it
 };
 
+// The widest of a conversion's widths ("-20", ".30", "20.30") that start at
+// `i`, which is moved past them (to the conversion's letter).
+long widthsAt(const std::string& pattern, std::string::size_type& i) {
+  const std::string::size_type size = pattern.size();
+  long widest = 0;
+  if (i < size && pattern[i] == '-') {
+    ++i;
+  }
+  for (bool afterDot = false;; afterDot = true) {
+    long width = 0;
+    while (i < size && pattern[i] >= '0' && pattern[i] <= '9') {
+      width = std::min(width * 10 + (pattern[i] - '0'), kMaxPatternWidth + 1);
+      ++i;
+    }
+    widest = std::max(widest, width);
+    if (afterDot || i >= size || pattern[i] != '.') {
+      return widest;
+    }
+    ++i;
+  }
+}
+
 Conversions conversionsOf(const std::string& pattern) {
   Conversions found;
   const std::string::size_type size = pattern.size();
@@ -98,21 +120,7 @@ Conversions conversionsOf(const std::string& pattern) {
     if (++i < size && pattern[i] == '%') {
       continue;  // a percent sign
     }
-    if (i < size && pattern[i] == '-') {
-      ++i;
-    }
-    for (bool afterDot = false;; afterDot = true) {
-      long width = 0;
-      while (i < size && pattern[i] >= '0' && pattern[i] <= '9') {
-        width = std::min(width * 10 + (pattern[i] - '0'), kMaxPatternWidth + 1);
-        ++i;
-      }
-      found.widest = std::max(found.widest, width);
-      if (afterDot || i >= size || pattern[i] != '.') {
-        break;
-      }
-      ++i;
-    }
+    found.widest = std::max(found.widest, widthsAt(pattern, i));
     if (i >= size) {
       break;
     }

@@ -116,6 +116,7 @@ std::string whyNotOpened(const std::string& name) {
 // log4cpp ignores what write returns, so a failed write shows only in
 // errno. A layout can leave other values there on a line that was written
 // (a date without /etc/localtime leaves ENOENT): only these count.
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): an errno, then a descriptor
 bool isWriteError(int error, int fd) {
   switch (error) {
     case EAGAIN:
@@ -197,6 +198,7 @@ bool mayAppend(log4cpp::Appender& appender, log4cpp::Priority::Value priority) {
   return !budget.spent;
 }
 
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): a size, then an errno
 void afterAppend(log4cpp::Appender& appender, size_t messageBytes, int error) {
   const auto* file = dynamic_cast<const log4cpp::FileAppender*>(&appender);
   if (file != nullptr && isWriteError(error, FileAppenderAccess::fd(*file))) {

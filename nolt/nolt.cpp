@@ -16,6 +16,7 @@
 #include <log4cpp/PropertyConfigurator.hh>
 
 #include <algorithm>
+#include <iterator>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -205,11 +206,11 @@ void logv(log4cpp::Category* category, log4cpp::Priority::Value priority,
     std::vector<log4cpp::Appender*> appenders;
     for (log4cpp::Category* at = category; at != nullptr;
          at = at->getAdditivity() ? at->getParent() : nullptr) {
-      for (log4cpp::Appender* appender : at->getAllAppenders()) {
-        if (nolt::mayAppend(*appender, priority)) {
-          appenders.push_back(appender);
-        }
-      }
+      const log4cpp::AppenderSet all = at->getAllAppenders();
+      std::copy_if(all.begin(), all.end(), std::back_inserter(appenders),
+                   [priority](log4cpp::Appender* appender) {
+                     return nolt::mayAppend(*appender, priority);
+                   });
     }
     if (appenders.empty()) {
       return;

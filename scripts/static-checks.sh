@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs clang-tidy (configured by .clang-tidy) and cppcheck (suppressions in
-# .cppcheck-suppressions) over the sources of lib/, nolt/ and tool/.
+# .cppcheck-suppressions) over the sources of common/, lib/, nolt/ and tool/.
 #
 #   scripts/static-checks.sh
 #
@@ -34,10 +34,10 @@ if ! command -v cppcheck >/dev/null; then
 fi
 
 shopt -s nullglob
-sources=(lib/*.cpp nolt/*.cpp tool/*.cpp)
+sources=(common/*.cpp lib/*.cpp nolt/*.cpp tool/*.cpp)
 shopt -u nullglob
 if [ ${#sources[@]} -eq 0 ]; then
-  echo "static-checks: no sources found under lib/, nolt/, tool/" >&2
+  echo "static-checks: no sources found under common/, lib/, nolt/, tool/" >&2
   exit 1
 fi
 

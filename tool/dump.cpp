@@ -2,7 +2,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/utsname.h>
@@ -10,12 +9,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,8 +26,6 @@
 #include "system.h"
 #include "text_file.h"
 #include "wan.h"
-
-extern char** environ;
 
 namespace qorid::dump {
 namespace {
@@ -117,6 +116,7 @@ void stopIfSignalled() {
 
 std::string writeError() { return std::string("write error: ") + std::strerror(errno); }
 
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): where, then what
 void writeFile(const std::string& path, const std::string& text) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) {
@@ -161,7 +161,8 @@ std::string onPath(const std::string& name) {
     if (dir.empty()) {
       dir = ".";
     }
-    const std::string candidate = dir + "/" + name;
+    std::string candidate = dir;
+    candidate.append("/").append(name);
     if (isExecutableFile(candidate)) {
       return candidate;
     }
@@ -208,11 +209,9 @@ Ran runCommand(const std::vector<std::string>& argv, int outFd, Stream err) {
   sigaddset(&defaults, SIGTERM);
   posix_spawnattr_setsigdefault(&attr, &defaults);
   posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF);
-  std::vector<char*> args;
-  for (const std::string& arg : argv) {
-    args.push_back(const_cast<char*>(arg.c_str()));
-  }
-  args.push_back(nullptr);
+  std::vector<char*> args(argv.size() + 1, nullptr);
+  std::transform(argv.begin(), argv.end(), args.begin(),
+                 [](const std::string& arg) { return const_cast<char*>(arg.c_str()); });
   pid_t pid;
   const int spawned = posix_spawnp(&pid, args[0], &actions, &attr, args.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
@@ -334,7 +333,8 @@ Created create(const std::string& path) {
 // The current directory as the shell names it: $PWD when it leads here.
 std::string currentDirectory() {
   const char* pwd = std::getenv("PWD");
-  struct stat a, b;
+  struct stat a;
+  struct stat b;
   if (pwd != nullptr && pwd[0] == '/' && ::stat(pwd, &a) == 0 && ::stat(".", &b) == 0 &&
       a.st_dev == b.st_dev && a.st_ino == b.st_ino) {
     return pwd;
@@ -376,7 +376,7 @@ std::string timeStamp() {
   const std::time_t now = std::time(nullptr);
   struct tm local;
   if (::localtime_r(&now, &local) != nullptr) {
-    std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
+    (void)std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
   }
   return text;
 }
@@ -496,6 +496,8 @@ std::vector<std::string> sortedEntries(const std::string& dir) {
   if (stream == nullptr) {
     return names;
   }
+  // readdir_r is deprecated: readdir is safe on a stream of one's own.
+  // cppcheck-suppress readdirCalled
   while (const struct dirent* entry = ::readdir(stream)) {
     const std::string name = entry->d_name;
     if (name != "." && name != "..") {
@@ -508,6 +510,7 @@ std::vector<std::string> sortedEntries(const std::string& dir) {
 }
 
 // SOURCE, DEPTH levels below the node, copied to DEST.
+// NOLINTNEXTLINE(misc-no-recursion): one level of the node a call, depth bounded
 void copyNodeEntry(const std::string& source, const std::string& dest, int depth,
                    NodeWalk& walk) {
   stopIfSignalled();
@@ -532,7 +535,8 @@ void copyNodeEntry(const std::string& source, const std::string& dest, int depth
       }
       makeDirectory(dest);
       for (const std::string& name : sortedEntries(source)) {
-        copyNodeEntry(source + "/" + name, dest + "/" + name, depth + 1, walk);
+        copyNodeEntry(std::string(source).append("/").append(name),
+                      std::string(dest).append("/").append(name), depth + 1, walk);
       }
       return;
     case WalkEntry::kFile:
@@ -571,6 +575,23 @@ bool existsOrLink(const std::string& path) {
 
 // --- the network ----------------------------------------------------------
 
+// What `ip -o link show dev DEV` gives after "link/...": the address, empty
+// when it gives none; none when ip fails ("2: eth0: <...> ... link/ether
+// 02:00:00:00:00:01 brd ...").
+std::optional<std::string> macShownByIp(const std::string& dev) {
+  const Ran ran = runCommand({"ip", "-o", "link", "show", "dev", dev}, -1, Stream::kNull);
+  if (!ran.started || ran.status != 0) {
+    return std::nullopt;
+  }
+  const std::vector<std::string> line = words(chomp(ran.captured));
+  for (size_t i = 0; i < line.size(); ++i) {
+    if (line[i].compare(0, 5, "link/") == 0) {
+      return i + 1 < line.size() ? line[i + 1] : "";
+    }
+  }
+  return "";
+}
+
 // The interface's hardware address, "-" when it has none; "" when there is
 // no such interface.
 std::string linkMac(const std::string& dev, bool haveIp) {
@@ -582,18 +603,11 @@ std::string linkMac(const std::string& dev, bool haveIp) {
   }
   std::string mac;
   if (haveIp) {
-    const Ran ran = runCommand({"ip", "-o", "link", "show", "dev", dev}, -1, Stream::kNull);
-    if (!ran.started || ran.status != 0) {
+    const std::optional<std::string> shown = macShownByIp(dev);
+    if (!shown) {
       return "";
     }
-    // "2: eth0: <...> ... link/ether 02:00:00:00:00:01 brd ..."
-    const std::vector<std::string> line = words(chomp(ran.captured));
-    for (size_t i = 0; i < line.size(); ++i) {
-      if (line[i].compare(0, 5, "link/") == 0) {
-        mac = i + 1 < line.size() ? line[i + 1] : "";
-        break;
-      }
-    }
+    mac = *shown;
   } else {
     const std::string path = sys::interfaceAddressPath(dev);
     struct stat st;
@@ -625,8 +639,9 @@ std::string netLine(const std::string& line, bool haveIp) {
   if (!dev.empty() && dev.back() == ':') {
     dev.pop_back();
   }
-  dev = dev.substr(0, dev.find('@'));
-  std::string address, label;
+  dev.resize(std::min(dev.find('@'), dev.size()));
+  std::string address;
+  std::string label;
   for (size_t i = 2; i < fields.size(); ++i) {
     const std::string& word = fields[i];
     if (word == "inet") {
@@ -685,7 +700,7 @@ void writeNet(const std::string& dump, const std::vector<std::string>& wanCopies
     }
     const std::string mac = linkMac(wan, haveIp);
     if (!mac.empty()) {
-      net += wan + " - " + mac + "\n";
+      net.append(wan).append(" - ").append(mac).append("\n");
     } else {
       say("the node's wan names " + wan + ", which is no interface here");
     }
@@ -712,9 +727,10 @@ std::string findQorid(const char* argv0) {
   return isExecutableFile(beside) ? beside : "";
 }
 
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): the program, then the folder
 void runQorid(const std::string& qorid, const std::string& dump) {
   for (const std::string mode : {"verbose", "list"}) {
-    const std::string path = dump + "/qorid." + mode;
+    const std::string path = std::string(dump).append("/qorid.").append(mode);
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) {
       stagingFailed(std::strerror(errno));
@@ -768,7 +784,7 @@ void copyBoard(const std::string& dump) {
     if (existsOrLink(file)) {
       makeDirectory(root + "/proc/device-tree");
       if (!copyFile(file, root + file)) {
-        say("could not read " + file + hint);
+        say(std::string("could not read ").append(file).append(hint));
       }
     }
   }
@@ -809,7 +825,7 @@ int run(int argc, char** argv) {
   for (; first < argc; ++first) {
     const std::string arg = argv[first];
     if (arg == "-h" || arg == "--help") {
-      std::fputs(kUsage, stdout);
+      (void)std::fputs(kUsage, stdout);
       return 0;
     }
     if (arg == "--") {
@@ -818,14 +834,14 @@ int run(int argc, char** argv) {
     }
     if (arg.size() > 1 && arg[0] == '-') {
       say("unknown option: " + arg);
-      std::fputs(kUsage, stderr);
+      (void)std::fputs(kUsage, stderr);
       return 2;
     }
     break;
   }
   if (argc - first > 1) {
     say("one output file at most");
-    std::fputs(kUsage, stderr);
+    (void)std::fputs(kUsage, stderr);
     return 2;
   }
 

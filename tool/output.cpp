@@ -100,7 +100,7 @@ CheckedOutput::~CheckedOutput() {
   std::cout.rdbuf(mCout);
 }
 
-void CheckedOutput::keepLogsOut() {
+void CheckedOutput::keepLogsOut() const {
   struct stat data;
   if (mClosed || ::fstat(STDOUT_FILENO, &data) != 0) {
     return;

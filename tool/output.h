@@ -61,7 +61,7 @@ class CheckedOutput {
 
   // Call once logging is configured: every descriptor it opened on the file
   // of descriptor 1 is pointed at standard error instead.
-  void keepLogsOut();
+  void keepLogsOut() const;
 
   // Flushes the data. Returns `status` when everything written reached
   // descriptor 1; otherwise writes "qorid: write error: REASON" to standard

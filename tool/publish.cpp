@@ -19,6 +19,7 @@
 #include <cstring>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace qorid {
@@ -56,8 +57,26 @@ extern "C" void onTerminate(int /*signal*/) {
   for (int i = 0; i < gCount; ++i) {
     (void)::unlink(gRemoved[i].c_str());
   }
-  (void)!::write(STDERR_FILENO, gInterrupted.data(), gInterrupted.size());
+  const ssize_t said = ::write(STDERR_FILENO, gInterrupted.data(), gInterrupted.size());
+  (void)said;  // nothing more can be done on the way out
   ::_exit(1);
+}
+
+// Has a termination signal, or a failure, remove `path`.
+void removeOnFailure(const std::string& path) {
+  if (gCount < kMaxRemoved) {
+    gRemoved[gCount] = path;
+    gCount = gCount + 1;
+  }
+}
+
+bool isRemovedOnFailure(const std::string& path) {
+  for (int i = 0; i < gCount; ++i) {
+    if (gRemoved[i] == path) {
+      return true;
+    }
+  }
+  return false;
 }
 
 void setHandlers(void (*handler)(int)) {
@@ -79,11 +98,11 @@ struct Temporary {
 // One publication into one folder: what it has made, and what it may remove.
 class Publication {
  public:
-  explicit Publication(const std::string& dir) : mDir(dir) {}
+  explicit Publication(std::string dir) : mDir(std::move(dir)) {}
   Publication(const Publication&) = delete;
   Publication& operator=(const Publication&) = delete;
 
-  std::string target(int i) const { return mDir + "/" + kFiles[i]; }
+  [[nodiscard]] std::string target(int i) const { return mDir + "/" + kFiles[i]; }
 
   // The files of the two names that the record names: its own.
   void findOwnFiles() {
@@ -112,27 +131,11 @@ class Publication {
     }
   }
 
-  void removeOnFailure(const std::string& path) {
-    if (gCount < kMaxRemoved) {
-      gRemoved[gCount] = path;
-      gCount = gCount + 1;
-    }
-  }
-
-  bool isRemovedOnFailure(const std::string& path) const {
-    for (int i = 0; i < gCount; ++i) {
-      if (gRemoved[i] == path) {
-        return true;
-      }
-    }
-    return false;
-  }
-
   // What stays in the folder when the publication fails now, as the end of
   // the failure line.
   // `notRemoved`: why each of its own files could not be removed. Before
   // anything is removed (`removed` false), its own files count as gone.
-  std::string whatIsLeft(const std::vector<std::string>& notRemoved, bool removed = true) const {
+  [[nodiscard]] std::string whatIsLeft(const std::vector<std::string>& notRemoved, bool removed = true) const {
     std::string left;
     for (int i = 0; i < 2; ++i) {
       struct stat st;
@@ -150,7 +153,7 @@ class Publication {
     return "nothing new is published in " + oneLine(mDir) + "; left there: " + left;
   }
 
-  void armSignals() {
+  void armSignals() const {
     gInterrupted = "qorid-publish: interrupted; " + whatIsLeft({"", ""}, false) + "\n";
     setHandlers(onTerminate);
   }
@@ -221,7 +224,7 @@ class Publication {
   }
 
   // Renames a temporary file into place: from then on that name is its own.
-  std::string place(Temporary& file, const std::string& to) {
+  static std::string place(Temporary& file, const std::string& to) {
     if (::rename(file.path.c_str(), to.c_str()) != 0) {
       return "cannot rename " + file.path + " to " + to + ": " + std::strerror(errno);
     }
@@ -235,8 +238,12 @@ class Publication {
     const HardwareIdentity identity = identifier.getIdentity();
     identifier.parse_params();
     std::string problem = open(kFiles[0], mEnv);
-    if (problem.empty()) problem = open(kFiles[1], mJson);
-    if (problem.empty()) problem = open(kRecord + 1, mRecord);
+    if (problem.empty()) {
+      problem = open(kFiles[1], mJson);
+    }
+    if (problem.empty()) {
+      problem = open(kRecord + 1, mRecord);
+    }
     if (problem.empty()) {
       problem = fill(mEnv, [&identifier](std::ostream& out) { writeExport(identifier, out); });
     }
@@ -255,9 +262,15 @@ class Publication {
         }
       });
     }
-    if (problem.empty()) problem = place(mRecord, mDir + "/" + kRecord);
-    if (problem.empty()) problem = place(mEnv, target(0));
-    if (problem.empty()) problem = place(mJson, target(1));
+    if (problem.empty()) {
+      problem = place(mRecord, mDir + "/" + kRecord);
+    }
+    if (problem.empty()) {
+      problem = place(mEnv, target(0));
+    }
+    if (problem.empty()) {
+      problem = place(mJson, target(1));
+    }
     if (!problem.empty()) {
       return fail(problem);
     }
