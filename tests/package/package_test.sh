@@ -217,7 +217,7 @@ dep8_depends() {
 dep8() {
   local s=$1 a=$2 root=$3 t expected summary
   rm -rf "$root/tmp/src" "$root/tmp/dep8"
-  mkdir -p "$root/tmp/src"
+  mkdir -p "$root/tmp/src" "$root/tmp/dep8"
   tar -C "$SRC" --exclude-vcs --exclude='./build*' --exclude=./dist --exclude=./out \
     -cf - . | tar -C "$root/tmp/src" -xf -
   if [ "$a" != "$HOST" ]; then
