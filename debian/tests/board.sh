@@ -22,6 +22,27 @@ DUMPS=$PWD/tests/fixtures/dumps
 [ "$(id -u)" -eq 0 ] || { echo "FAIL: the board's namespaces need root" >&2; exit 1; }
 SCRATCH=${AUTOPKGTEST_TMP:-$(mktemp -d)}
 
+# unshare makes the new namespace's mounts private, which it cannot where /
+# is no mount point (a root entered with chroot, as the package test's
+# are); there the mounts are left as they are when a probe shows that a
+# mount made in a new namespace stays in it.
+PROPAGATION=private
+if ! why=$(unshare --mount true 2>&1); then
+  probe=$SCRATCH/.propagation-probe
+  mkdir -p "$probe"
+  if [[ $why != *"cannot change root filesystem propagation"* ]]; then
+    echo "FAIL: cannot make a mount namespace: $why" >&2; exit 1
+  elif ! unshare --mount --propagation unchanged mount -t tmpfs board-probe "$probe"; then
+    echo "FAIL: cannot make a mount namespace: $why; and a mount in a new one failed" >&2
+    exit 1
+  elif mountpoint -q "$probe"; then
+    umount "$probe"
+    echo "FAIL: cannot make a mount namespace: $why; and mounts reach this one" >&2
+    exit 1
+  fi
+  PROPAGATION=unchanged
+fi
+
 in_board() {
   local board=$DUMPS/$1 world=$SCRATCH/world-$1 personality=()
   shift
@@ -35,7 +56,7 @@ in_board() {
       { echo "in_board: cannot lay out $world" >&2; rm -rf "$world"; return 1; }
   fi
   [ "$(uname -m)" = x86_64 ] && personality=(setarch linux32)
-  unshare --mount --net --fork -- bash -c '
+  unshare --mount --propagation "$PROPAGATION" --net --fork -- bash -c '
     set -e
     world=$1; shift
     ip link set lo up
