@@ -222,9 +222,13 @@ dep8() {
     -cf - . | tar -C "$root/tmp/src" -xf -
   if [ "$a" != "$HOST" ]; then
     for t in $(dep8_tests); do
-      ok "$s $a: debian/tests/$t (by hand, under qemu)" in_root "$root" sh -c \
+      if in_root "$root" sh -c \
         'cd /tmp/src && AUTOPKGTEST_TMP=$(mktemp -d) && export AUTOPKGTEST_TMP && exec "$1"' \
-        sh "debian/tests/$t"
+        sh "debian/tests/$t" >"$WORK/$s-$a.dep8-$t.log" 2>&1; then pass; else
+        fail "$s $a: debian/tests/$t (by hand, under qemu)"
+        tail -n 40 "$WORK/$s-$a.dep8-$t.log" | sed 's/^/    /' >&2
+      fi
+      echo "   $s $a debian/tests/$t by hand: $(tail -n 1 "$WORK/$s-$a.dep8-$t.log")"
     done
     return
   fi
