@@ -14,16 +14,15 @@
 # 2. Each pair's packages installed with apt (dependencies from the suite's
 #    archive) on a fresh minbase debootstrap root of that suite and
 #    architecture; foreign ones run under qemu-user through binfmt_misc. On
-#    every root the board dumps in BOARDS are run, with /proc a plain folder
-#    holding the board's files: the output must be the expected one,
-#    --exec env must give the parameters the fixture's list gives (the same
-#    on every architecture), --json must parse and say what --list and
-#    --verbose say; qorid.service is enabled and its command publishes
-#    both files (0644; a folder it makes 0755, one that is there keeps its
-#    mode), and fails in one line, making nothing, under a regular file.
-#    Then remove (the conffile stays) and purge (nothing is left). On this
-#    machine's architecture also systemd-analyze verify and security (an
-#    exposure of 1.0 or less) of the unit, a boot of the root under
+#    every root the as-installed tests of debian/tests (DEP-8: the fixture
+#    boards, --exec env, --json, --export, qorid-publish) run from a copy of
+#    the source tree: on this machine's architecture by the suite's own
+#    autopkgtest (null backend, the root its testbed), whose summary must
+#    say PASS for every test (a skip fails), under qemu each test script by
+#    hand as autopkgtest would run it; qorid.service is in the package and
+#    enabled. Then remove (the conffile stays) and purge (nothing is
+#    left). On this machine's architecture also systemd-analyze verify and
+#    security (an exposure of 1.0 or less) of the unit, a boot of the root under
 #    systemd-nspawn (the unit ran as a dynamic user with a start timeout, a
 #    unit's EnvironmentFile= has the parameters, and one of --export on
 #    armv7-hard-values what --exec gives), the man pages and a consumer
@@ -41,9 +40,6 @@ source "$SRC/tests/support/checks.sh"
 source "$SRC/tests/support/fixtures.sh"
 source "$SRC/scripts/debian-root.sh"
 HOST=$(dpkg --print-architecture)
-# systemd's PATH for the units it starts.
-SYSTEMD_PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
-BOARDS=(armv7-dt-carrier armv7-builtin-hardware)
 PACKAGES=(libqorid1 libnolt0 libqorid-dev libnolt-dev qorid)
 DEFAULT_PAIRS=(trixie:amd64 trixie:arm64 trixie:armhf trixie:riscv64 bookworm:amd64 bookworm:armhf)
 WORK=$ROOTS/test
@@ -112,19 +108,6 @@ in_board() {
     if [ -n "$personality" ]; then exec setarch "$personality" chroot "$root" "$@"; fi
     exec chroot "$root" "$@"
   ' in_board "$root" "$root.net.sh" "$personality" "$@"
-}
-
-# The environment --exec gives on a board, worked out from its fixture's
-# list: each value up to its first NUL, a later name winning, sorted.
-exec_env_of() {
-  python3 -c '
-import sys
-env = {}
-for line in open(sys.argv[1], "rb").read().split(b"\n")[:-1]:
-    name, value = line.split(b"=", 1)
-    env[name] = value.split(b"\0")[0]
-sys.stdout.buffer.write(b"".join(sorted(n + b"=" + v + b"\n" for n, v in env.items())))
-' "$1"
 }
 
 # The environment a unit gets from EnvironmentFile=: systemd's own reading
@@ -214,11 +197,60 @@ UNIT
     "$units/multi-user.target.wants/qorid-probe.service" "$root/etc/qorid-hard.env"
 }
 
+# The tests of debian/tests/control, and the packages they depend on
+# besides qorid (which the root has from the .deb files).
+dep8_tests() {
+  sed -n 's/^Tests://p' "$SRC/debian/tests/control" | tr ', ' '\n\n' | grep .
+}
+dep8_depends() {
+  sed -n 's/^Depends://p' "$SRC/debian/tests/control" | tr ', ' '\n\n' | grep . |
+    grep -vx qorid | sort -u
+}
+
+# dep8 SUITE ARCH ROOT: the as-installed tests of debian/tests, run from a
+# copy of the source tree in ROOT (what the source package holds). On this
+# machine's architecture the suite's own autopkgtest runs them with its
+# null backend (the testbed is the root itself), and every test must PASS
+# in its summary: a skipped one fails. Under qemu, where autopkgtest is not
+# run, each test script is run the way autopkgtest runs it: as root from
+# the top of the tree, with a scratch folder of its own in AUTOPKGTEST_TMP.
+dep8() {
+  local s=$1 a=$2 root=$3 t expected summary
+  rm -rf "$root/tmp/src" "$root/tmp/dep8"
+  mkdir -p "$root/tmp/src" "$root/tmp/dep8"
+  tar -C "$SRC" --exclude-vcs --exclude='./build*' --exclude=./dist --exclude=./out \
+    -cf - . | tar -C "$root/tmp/src" -xf -
+  if [ "$a" != "$HOST" ]; then
+    for t in $(dep8_tests); do
+      if in_root "$root" sh -c \
+        'cd /tmp/src && AUTOPKGTEST_TMP=$(mktemp -d) && export AUTOPKGTEST_TMP && exec "$1"' \
+        sh "debian/tests/$t" >"$WORK/$s-$a.dep8-$t.log" 2>&1; then pass; else
+        fail "$s $a: debian/tests/$t (by hand, under qemu)"
+        tail -n 40 "$WORK/$s-$a.dep8-$t.log" | sed 's/^/    /' >&2
+      fi
+      echo "   $s $a debian/tests/$t by hand: $(tail -n 1 "$WORK/$s-$a.dep8-$t.log")"
+    done
+    return
+  fi
+  in_root "$root" autopkgtest --no-built-binaries --summary-file=/tmp/dep8/summary \
+    --output-dir=/tmp/dep8/out /tmp/src -- null >"$WORK/$s-$a.autopkgtest.log" 2>&1
+  check "$s $a: autopkgtest's exit status" 0 $?
+  summary=$(cat "$root/tmp/dep8/summary" 2>/dev/null)
+  echo "   $s $a autopkgtest $(in_root "$root" dpkg-query -W -f='${Version}' autopkgtest):"
+  echo "${summary:-(no summary)}" | sed 's/^/     /'
+  expected=$(for t in $(dep8_tests); do echo "$t PASS"; done)
+  check "$s $a: autopkgtest: every test of debian/tests/control PASS" "$expected" \
+    "$(awk '{ print $1, $2 }' <<<"$summary")"
+  if [ "$(awk '{ print $1, $2 }' <<<"$summary")" != "$expected" ]; then
+    tail -n 60 "$WORK/$s-$a.autopkgtest.log" | sed 's/^/    /' >&2
+  fi
+}
+
 # prove SUITE ARCH: one pair on its fresh root, once its packages are built.
 # Run in the background: its counts go to $WORK/SUITE-ARCH.counts, its
 # words to $WORK/SUITE-ARCH.log.
 prove() {
-  local s=$1 a=$2 root=$WORK/$1-$2 board expected out extra=() p
+  local s=$1 a=$2 root=$WORK/$1-$2 extra=() p
   passed=0 failed=0
   echo "== $s $a: fresh root, packages installed with apt"
   if [ "$a" != "$HOST" ]; then  # its debootstrap, started at the beginning
@@ -234,8 +266,14 @@ prove() {
   mkdir -p "$root/tmp/debs"
   for p in "${PACKAGES[@]}"; do cp "$SRC/dist/$s/$a/${p}_"*"_$a.deb" "$root/tmp/debs/"; done
   # The consumer's compiler and CMake, and man, on this machine's roots.
-  # And systemd, whose systemd-analyze judges the unit.
-  [ "$a" = "$HOST" ] && extra=(g++ cmake make man-db systemd)
+  # And systemd, whose systemd-analyze judges the unit; and the suite's own
+  # autopkgtest, which runs debian/tests. A foreign root gets what the tests
+  # depend on, to run them by hand.
+  if [ "$a" = "$HOST" ]; then
+    extra=(g++ cmake make man-db systemd autopkgtest)
+  else
+    mapfile -t extra < <(dep8_depends)
+  fi
   ok "$s $a: apt-get update" in_root "$root" apt-get update -qq
   ok "$s $a: apt-get install the packages" in_root "$root" sh -c \
     'apt-get install -y -qq --no-install-recommends /tmp/debs/*.deb "$@"' sh "${extra[@]}"
@@ -246,30 +284,12 @@ prove() {
   ok "$s $a: qorid -v" in_root "$root" sh -c 'qorid -v | grep -Eqx -- "-?[0-9]+ - .+"'
   ok "$s $a: qorid --list" in_root "$root" qorid --list
 
-  for board in "${BOARDS[@]}"; do
-    expected=$SRC/tests/fixtures/dumps/$board/expected
-    out=$WORK/$s-$a.$board
-    in_board "$root" "$a" "$board" qorid >"$out.number" 2>"$out.err"
-    ok "$s $a $board: number" cmp <(cut -d ' ' -f 1 "$expected.verbose") "$out.number"
-    in_board "$root" "$a" "$board" qorid --verbose >"$out.verbose" 2>>"$out.err"
-    ok "$s $a $board: verbose" cmp "$expected.verbose" "$out.verbose"
-    # The walk follows the directory's order: the list is compared as a set.
-    in_board "$root" "$a" "$board" qorid --list >"$out.list" 2>>"$out.err"
-    check "$s $a $board: list" "$(sort "$expected.list" | od -c)" "$(sort "$out.list" | od -c)"
-    in_board "$root" "$a" "$board" qorid --exec env >"$out.env" 2>>"$out.err"
-    grep -a '^QOR_' "$out.env" | LC_ALL=C sort >"$out.qor"
-    check "$s $a $board: --exec env gives the board's parameters" \
-      "$(exec_env_of "$expected.list" | od -c)" "$(od -c <"$out.qor")"
-    in_board "$root" "$a" "$board" qorid --json >"$out.json" 2>>"$out.err"
-    check "$s $a $board: --json" "" "$(python3 "$SRC/tests/support/json_check.py" \
-      "$out.json" "$out.list" "$expected.verbose" "$expected.json")"
-    check "$s $a $board: nothing on standard error" "" "$(cat "$out.err")"
-  done
+  # The as-installed tests of debian/tests (DEP-8), from a copy of the
+  # source tree as its package has it.
+  dep8 "$s" "$a" "$root"
 
-  # qorid.service: enabled by the package, and its command run as the unit
-  # runs it (systemd's own PATH) on the device-tree board: both files, as
-  # --export and --json print them, 0644 in a 0755 folder of root's.
-  local unit command published=$root/run/qorid board=${BOARDS[0]}
+  # qorid.service: in the package, and enabled by it.
+  local unit
   unit=$(in_root "$root" dpkg-query -L qorid | grep '/systemd/system/qorid.service$')
   check "$s $a: the package has qorid.service" yes "$([ -f "$root$unit" ] && echo yes)"
   # The link names the unit by /lib or /usr/lib (one folder on these roots).
@@ -278,37 +298,6 @@ prove() {
   check "$s $a: qorid.service is enabled" yes \
     "$([[ $wanted == */systemd/system/qorid.service ]] && [ "$root$wanted" -ef "$root$unit" ] &&
       echo yes)"
-  command=$(sed -n 's/^ExecStart=//p' "$root$unit")
-  rm -rf "$published"
-  ok "$s $a: the unit's command publishes" in_board "$root" "$a" "$board" \
-    env PATH="$SYSTEMD_PATH" sh -c "$command"
-  for file in parameters.env:--export board.json:--json; do
-    in_board "$root" "$a" "$board" qorid "${file#*:}" >"$WORK/$s-$a.${file%:*}" 2>/dev/null
-    ok "$s $a: ${file%:*} is what qorid ${file#*:} prints" \
-      cmp "$WORK/$s-$a.${file%:*}" "$published/${file%:*}"
-  done
-  check "$s $a: the published files and their folder" "755 root|644 root|644 root" \
-    "$(stat -c '%a %U' "$published" "$published/parameters.env" "$published/board.json" |
-      paste -sd '|')"
-  # A folder that is there keeps its mode, whatever the caller's umask;
-  # the files are 0644 all the same.
-  rm -rf "$published"
-  mkdir -m 0750 "$published"
-  ok "$s $a: the unit's command publishes into a folder that is there" in_board "$root" "$a" \
-    "$board" env PATH="$SYSTEMD_PATH" sh -c "umask 077; $command"
-  check "$s $a: a folder that is there keeps its mode" "750|644|644" \
-    "$(stat -c '%a' "$published" "$published/parameters.env" "$published/board.json" |
-      paste -sd '|')"
-  # A folder it cannot make (under a regular file): status 1, one line on
-  # standard error, nothing made, the file untouched.
-  local conf_sum
-  conf_sum=$(md5sum <"$root/etc/qorid.conf")
-  in_board "$root" "$a" "$board" /usr/libexec/qorid/qorid-publish /etc/qorid.conf/x \
-    >/dev/null 2>"$WORK/$s-$a.publish.err"
-  check "$s $a: publishing under a regular file fails" 1 $?
-  check "$s $a: ... saying so in one line" "1 qorid-publish: " \
-    "$(wc -l <"$WORK/$s-$a.publish.err") $(head -c 15 "$WORK/$s-$a.publish.err")"
-  check "$s $a: ... and making nothing" "$conf_sum" "$(md5sum <"$root/etc/qorid.conf")"
 
   if [ "$a" = "$HOST" ]; then
     ok "$s $a: systemd-analyze verify qorid.service" in_root "$root" \
