@@ -216,7 +216,7 @@ in_sandbox() {
     if [ -z "${SANDBOX_NO_PROC:-}" ]; then
       mkdir -p "$root/proc/.host"
       mount -t proc proc "$root/proc/.host"
-      for e in self thread-self 1 2 3 4 5 6 7 8; do ln -sfn ".host/$e" "$root/proc/$e"; done
+      for e in self thread-self $(seq 1 32); do ln -sfn ".host/$e" "$root/proc/$e"; done
     fi
     mkdir -p "$root/usr" "$root/dev"
     mount --rbind /dev "$root/dev"
@@ -238,7 +238,8 @@ in_sandbox() {
     ip link set lo up
     if [ -n "${NET_SETUP:-}" ]; then bash -e "$NET_SETUP"; fi
     # Number the processes of the run from 2 again: the command is 1, what it
-    # starts gets 2, 3, ..., which the links above cover.
+    # starts gets 2, 3, ..., which the links above cover (a run of a few
+    # dozen processes).
     echo 1 >/proc/sys/kernel/ns_last_pid
     if [ -n "$arch" ]; then exec setarch "$arch" chroot "$root" "$@"; fi
     exec chroot "$root" "$@"
