@@ -1,5 +1,7 @@
 #include "json_output.h"
 
+#include "utf8.h"
+
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
@@ -35,34 +37,6 @@ void putArray(std::ostream& out, const std::vector<std::string>& texts, Encode e
   out << ']';
 }
 
-// What a byte starts: how many continuation bytes follow it (-1: it starts
-// no sequence), and the range the first of them must lie in.
-struct Lead {
-  int more;
-  unsigned char low;
-  unsigned char high;
-};
-
-Lead leadOf(unsigned char c) {
-  if (c < 0x80) {
-    return {0, 0, 0};
-  }
-  if (c >= 0xC2 && c <= 0xDF) {
-    return {1, 0x80, 0xBF};
-  }
-  if (c >= 0xE0 && c <= 0xEF) {
-    // E0 would allow overlong forms below A0, ED the surrogates above 9F.
-    return {2, static_cast<unsigned char>(c == 0xE0 ? 0xA0 : 0x80),
-            static_cast<unsigned char>(c == 0xED ? 0x9F : 0xBF)};
-  }
-  if (c >= 0xF0 && c <= 0xF4) {
-    // F0 would allow overlong forms below 90, F4 code points above U+10FFFF.
-    return {3, static_cast<unsigned char>(c == 0xF0 ? 0x90 : 0x80),
-            static_cast<unsigned char>(c == 0xF4 ? 0x8F : 0xBF)};
-  }
-  return {-1, 0, 0};  // a continuation byte, C0, C1 or F5 to FF
-}
-
 }  // namespace
 
 void writeIdentityJson(std::ostream& out, int number, const std::string& name,
@@ -85,23 +59,6 @@ void writeIdentityJson(std::ostream& out, int number, const std::string& name,
     out << '}';
   }
   out << "]}";
-}
-
-bool isValidUtf8(const std::string& text) {
-  for (size_t i = 0; i < text.size();) {
-    const Lead lead = leadOf(static_cast<unsigned char>(text[i]));
-    if (lead.more < 0 || text.size() - i - 1 < static_cast<size_t>(lead.more)) {
-      return false;
-    }
-    for (int k = 1; k <= lead.more; ++k) {
-      const auto c = static_cast<unsigned char>(text[i + k]);
-      if (c < (k == 1 ? lead.low : 0x80) || c > (k == 1 ? lead.high : 0xBF)) {
-        return false;
-      }
-    }
-    i += 1 + static_cast<size_t>(lead.more);
-  }
-  return true;
 }
 
 std::string base64(const std::string& bytes) {

@@ -25,10 +25,6 @@ void writeIdentityJson(std::ostream& out, int number, const std::string& name,
                        const std::vector<std::string>& aliases,
                        const std::vector<qor_param>& params);
 
-// Whether `text` is UTF-8 as RFC 3629 has it: no overlong forms, no
-// surrogates, nothing above U+10FFFF, no sequence cut short.
-bool isValidUtf8(const std::string& text);
-
 // `bytes` in base64 (RFC 4648, the standard alphabet, with padding).
 std::string base64(const std::string& bytes);
 

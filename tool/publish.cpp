@@ -6,7 +6,7 @@
 #include "one_line.h"
 #include "output.h"
 #include "qorid/qorid.h"
-#include "tool.h"
+#include "shell_export.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

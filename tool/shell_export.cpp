@@ -1,15 +1,24 @@
 #include "shell_export.h"
 
-#include "json_output.h"
+#include "utf8.h"
 
 #include <algorithm>
+#include <string_view>
+#include <unordered_map>
 
 namespace qorid {
 namespace {
 
 bool isLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
 
-std::string untilNul(const std::string& text) { return text.substr(0, text.find('\0')); }
+std::string_view untilNul(const std::string& text) {
+  return std::string_view(text).substr(0, text.find('\0'));
+}
+
+// A name that --exec sets at all: not empty, no '='.
+bool isEnvironmentName(std::string_view name) {
+  return !name.empty() && name.find('=') == std::string_view::npos;
+}
 
 }  // namespace
 
@@ -26,8 +35,12 @@ std::string whyNotExported(const qor_param& param, const std::string& leftOut) {
   if (!leftOut.empty()) {
     return param.name + ": " + leftOut;
   }
-  if (!isValidUtf8(untilNul(param.value))) {
+  const std::string_view value = untilNul(param.value);
+  if (!isValidUtf8(value)) {
     return param.name + ": value not UTF-8";
+  }
+  if (!isEnvironmentFileText(value)) {
+    return param.name + ": value holds a Unicode noncharacter, which systemd refuses";
   }
   return {};
 }
@@ -46,6 +59,45 @@ std::optional<std::string> shellAssignment(const qor_param& param) {
   }
   line += '\'';
   return line;
+}
+
+std::vector<Exported> exportOf(const std::vector<qor_param>& params,
+                               const std::vector<std::string>& leftOut) {
+  // Of each name that --exec sets, the parameter whose value it keeps.
+  std::unordered_map<std::string_view, size_t> kept;
+  for (size_t i = 0; i < params.size(); ++i) {
+    const std::string_view name = untilNul(params[i].name);
+    if (isEnvironmentName(name) && leftOut[i].empty()) {
+      kept[name] = i;
+    }
+  }
+  std::vector<Exported> exported(params.size());
+  for (size_t i = 0; i < params.size(); ++i) {
+    const std::string_view name = untilNul(params[i].name);
+    const auto keeper = kept.find(name);
+    if (isEnvironmentName(name) && leftOut[i].empty() && keeper->second != i) {
+      continue;  // a later value of the name replaces it
+    }
+    exported[i].reason = whyNotExported(params[i], leftOut[i]);
+    if (exported[i].reason.empty()) {
+      exported[i].line = *shellAssignment(params[i]);
+    }
+  }
+  return exported;
+}
+
+// What cannot be carried is said in the log, not on standard error: a
+// device tree holds many such properties, and a line for each at every boot
+// would fill the journal.
+void writeExport(QorIdentifier& identifier, std::ostream& out) {
+  for (const Exported& entry :
+       exportOf(identifier.getParams(), identifier.whyLeftOutOfEnvironment())) {
+    if (!entry.reason.empty()) {
+      identifier.tryLog("Left out of --export: " + entry.reason, log4cpp::Priority::WARN);
+    } else if (!entry.line.empty()) {
+      out << entry.line << '\n';
+    }
+  }
 }
 
 }  // namespace qorid

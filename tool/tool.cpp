@@ -8,10 +8,8 @@
 
 #include <cstring>
 #include <deque>
-#include <optional>
 #include <ostream>
 #include <string>
-#include <vector>
 
 namespace qorid {
 namespace {
@@ -58,23 +56,6 @@ void keepPrefixesOfExec(int argc, char** argv) {
 }
 
 }  // namespace
-
-// Each parameter as --exec puts it in the environment, as an assignment a
-// shell or systemd reads back; what cannot be carried that way is said in
-// the log, not on standard error: a device tree holds many such properties,
-// and a line for each at every boot would fill the journal.
-void writeExport(QorIdentifier& identifier, std::ostream& out) {
-  const std::vector<qor_param>& params = identifier.getParams();
-  const std::vector<std::string> leftOut = identifier.whyLeftOutOfEnvironment();
-  for (size_t i = 0; i < params.size(); ++i) {
-    const std::string problem = whyNotExported(params[i], leftOut[i]);
-    if (!problem.empty()) {
-      identifier.tryLog("Left out of --export: " + problem, log4cpp::Priority::WARN);
-    } else if (const std::optional<std::string> line = shellAssignment(params[i])) {
-      out << *line << '\n';
-    }
-  }
-}
 
 ToolOptions parseOptions(int argc, char** argv) {
   ToolOptions options;

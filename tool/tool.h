@@ -31,11 +31,6 @@ ToolOptions parseOptions(int argc, char** argv);
 int runTool(const ToolOptions& options, int argc, char** argv,
             QorIdentifier& identifier, std::ostream& out);
 
-// The parameters that `identifier` holds, as --export prints them: one
-// assignment a line; each parameter left out (see whyNotExported) gets a
-// WARN line in the log instead.
-void writeExport(QorIdentifier& identifier, std::ostream& out);
-
 }  // namespace qorid
 
 #endif  // QORID_TOOL_TOOL_H_

@@ -50,9 +50,11 @@ check "environment too large: said" "qorid: true: Argument list too long" "$(tai
 # bash and busybox read back byte for byte under the C, UTF-8 and CJK
 # locales (where a byte of 0x80 or more may take the next for the second
 # byte of one character), and no byte of a value runs a command. Values
-# that are not UTF-8 are left out, and said in the log; a name that is no
-# shell name too; of a name given twice the later one stays, as with --exec.
-# Every byte from 0x01 to 0xFF but the newline stands in a value.
+# that are not UTF-8, or that systemd refuses (a noncharacter), are left
+# out, and said in the log; a name that is no shell name too. Of a name
+# given twice only the value --exec keeps, the later one, is written: where
+# that one is left out, so is the name. Every byte from 0x01 to 0xFF but the
+# newline stands in a value.
 locales=$BUILD_DIR/tests/locales
 mkdir -p "$locales"
 for l in zh_TW.BIG5:BIG5:zh_TW zh_CN.GBK:GBK:zh_CN ja_JP.SJIS:SHIFT_JIS:ja_JP; do
@@ -83,20 +85,32 @@ printf 'x\0' >"$node/board-rev.2"
 : >"$root/etc/known_qor_ids"
 printf 'first\0' >"$node/dup"
 printf 'second\0' >"$node/sub/dup"
+# Whichever of the two comes last in the walk, one name keeps "ok" and the
+# other a value that is not UTF-8.
+printf 'ok' >"$node/rep"; printf '\376' >"$node/sub/rep"
+printf '\376' >"$node/rep2"; printf 'ok' >"$node/sub/rep2"
+printf '\357\277\276' >"$node/nonchar"
 log_to_file "$root" WARN
 run "$root" "$QORID" --export
 check "--export: status" 0 "$status"
 left_out_text=$(log_text kLeftOutOfExport)
 cp "$WORK/out" "$root/tmp/parameters.env"
-check "--export: no name that is no shell name, no value that is not UTF-8" 0 \
-  "$(grep -acE '^(QOR_BOARD-REV|QOR_BINARY|QOR_BYTES)' "$root/tmp/parameters.env")"
-check "--export: both of a name given twice" 2 "$(grep -ac '^QOR_DUP=' "$root/tmp/parameters.env")"
+check "--export: no name that is no shell name, no value that is not UTF-8 or has a noncharacter" 0 \
+  "$(grep -acE '^(QOR_BOARD-REV|QOR_BINARY|QOR_BYTES|QOR_NONCHAR)' "$root/tmp/parameters.env")"
+check "--export: one line of a name given twice" 1 "$(grep -ac '^QOR_DUP=' "$root/tmp/parameters.env")"
+check "--export: of a name whose kept value is left out, no other value" "1|'ok'" \
+  "$(grep -acE '^QOR_REP2?=' "$root/tmp/parameters.env")|$(sed -n 's/^QOR_REP2\{0,1\}=//p' "$root/tmp/parameters.env")"
 check "--export: what is left out is said in the log" \
   "WARN ${left_out_text}QOR_BINARY: value not UTF-8
 WARN ${left_out_text}QOR_BOARD-REV.2 is not a shell variable name
-WARN ${left_out_text}QOR_BYTES: value not UTF-8" "$(LC_ALL=C sort "$root/tmp/qorid.log")"
+WARN ${left_out_text}QOR_BYTES: value not UTF-8
+WARN ${left_out_text}QOR_NONCHAR: value holds a Unicode noncharacter, which systemd refuses
+WARN ${left_out_text}QOR_REP: value not UTF-8" \
+  "$(sed 's/QOR_REP2:/QOR_REP:/' "$root/tmp/qorid.log" | LC_ALL=C sort)"
 rm "$root/etc/qorid.conf"
-shell_names() { grep -aE '^QOR_[A-Za-z0-9_]*=' "$WORK/out" | grep -avE '^QOR_(BINARY|BYTES)=' | LC_ALL=C sort; }
+# The variables of `env` in $WORK/out that --export assigns.
+exported_names=$(grep -aoE '^[A-Za-z_][A-Za-z0-9_]*=' "$root/tmp/parameters.env" | tr -d = | paste -sd '|')
+shell_names() { grep -aE "^($exported_names)=" "$WORK/out" | LC_ALL=C sort; }
 run "$root" "$QORID" --exec env
 shell_names >"$WORK/exec.env"
 for sh in dash bash "bash --posix" "busybox sh"; do

@@ -11,27 +11,6 @@ using namespace std::string_literals;
 
 namespace {
 
-TEST(JsonOutput, Utf8CheckFollowsRfc3629) {
-  const std::pair<std::string, bool> cases[] = {
-      {"", true},
-      {"eth0\0"s, true},
-      {"caf\xc3\xa9", true},
-      {"\xe2\x82\xac \xf0\x9f\x98\x80", true},  // three and four bytes
-      {"\xf4\x8f\xbf\xbf", true},                // U+10FFFF
-      {"\xff", false},
-      {"\xc3", false},                  // cut short
-      {"\xc3(", false},
-      {"\xc0\xaf", false},              // overlong
-      {"\xe0\x80\xaf", false},          // overlong
-      {"\xed\xa0\x80", false},          // a surrogate
-      {"\xf4\x90\x80\x80", false},      // above U+10FFFF
-      {"\x80", false},                  // a lone continuation byte
-  };
-  for (const auto& [text, valid] : cases) {
-    EXPECT_EQ(valid, qorid::isValidUtf8(text)) << ::testing::PrintToString(text);
-  }
-}
-
 TEST(JsonOutput, Base64OfEveryLengthRemainder) {
   EXPECT_EQ("", qorid::base64(""));
   EXPECT_EQ("Zg==", qorid::base64("f"));

@@ -190,6 +190,39 @@ TEST(ShellExport, AssignmentsAShellReadsBackUnderAnyLocale) {
   EXPECT_EQ("QOR_S: value too long", qorid::whyNotExported({"QOR_S", "s"}, "value too long"));
   EXPECT_EQ("QOR_B: value not UTF-8", qorid::whyNotExported({"QOR_B", "\xfe*"}, ""));
   EXPECT_EQ("", qorid::whyNotExported({"QOR_B", "ok\0\xfe"s}, ""));
+  EXPECT_EQ("QOR_N: value holds a Unicode noncharacter, which systemd refuses",
+            qorid::whyNotExported({"QOR_N", "a\xef\xb7\xaf"}, ""));
+}
+
+// Of a name given more than once, --export writes the value --exec keeps
+// or nothing: never one that --exec replaces or leaves out.
+TEST(ShellExport, ANameCarriesTheValueExecKeepsOrNone) {
+  using Rows = std::vector<std::pair<qor_param, std::string>>;  // parameter, why --exec leaves it out
+  const std::pair<Rows, std::vector<qorid::Exported>> cases[] = {
+      {{{{"QOR_R", "1"}, ""}, {{"QOR_R", "2"}, ""}}, {{}, {"QOR_R='2'", ""}}},
+      {{{{"QOR_R", "ok"}, ""}, {{"QOR_R", "\xfe"}, ""}}, {{}, {"", "QOR_R: value not UTF-8"}}},
+      {{{{"QOR_R", "\xfe"}, ""}, {{"QOR_R", "ok"}, ""}}, {{}, {"QOR_R='ok'", ""}}},
+      {{{{"QOR_R", "ok"}, ""}, {{"QOR_R", "long"}, "value too long"}},
+       {{"QOR_R='ok'", ""}, {"", "QOR_R: value too long"}}},
+      {{{{"QOR_R", "a\0x"s}, ""}, {{"QOR_R", "b"}, ""}, {{"QOR_R\0Y"s, "c"}, ""}},
+       {{}, {}, {"", "QOR_R\0Y is not a shell variable name"s}}},
+      {{{{"QOR_A-B", "1"}, ""}, {{"QOR_A-B", "2"}, ""}, {{"=", "3"}, ""}},
+       {{}, {"", "QOR_A-B is not a shell variable name"}, {"", "= is not a shell variable name"}}},
+  };
+  for (const auto& [rows, expected] : cases) {
+    std::vector<qor_param> params;
+    std::vector<std::string> leftOut;
+    for (const auto& [param, why] : rows) {
+      params.push_back(param);
+      leftOut.push_back(why);
+    }
+    const std::vector<qorid::Exported> exported = qorid::exportOf(params, leftOut);
+    ASSERT_EQ(expected.size(), exported.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+      EXPECT_EQ(expected[i].line, exported[i].line) << rows.back().first.value << " " << i;
+      EXPECT_EQ(expected[i].reason, exported[i].reason) << rows.back().first.value << " " << i;
+    }
+  }
 }
 
 TEST_F(ToolRunTest, HelpWinsWhereverItStands) {
