@@ -16,7 +16,7 @@
 # the source tree.
 #
 # The version is the one of debian/changelog with the suite's suffix, as
-# backports have it: 1.1.0~deb12u1 on bookworm, 1.1.0~deb13u1 on trixie, so
+# backports have it: 1.2.0~deb12u1 on bookworm, 1.2.0~deb13u1 on trixie, so
 # that the two builds tell themselves apart and a board upgraded from 12 to
 # 13 upgrades qorid too. The entry that says so is added to the copy's
 # changelog, dated one second after the entry before it (a later date, as a

@@ -26,6 +26,7 @@ packages=(
   nlohmann-json3-dev          # the JSON writer of qorid --json
   python3                     # the JSON tests read the output with its json module
   busybox locales             # --export read back by busybox sh, and under CJK locales
+  strace e2fsprogs            # publication tests: runs held back or stopped, a file system of few inodes
 )
 packages+=("$@")
 

@@ -41,8 +41,8 @@ void putArray(std::ostream& out, const std::vector<std::string>& texts, Encode e
 
 void writeIdentityJson(std::ostream& out, int number, const std::string& name,
                        const std::vector<std::string>& aliases,
-                       const std::vector<qor_param>& params) {
-  out << "{\"number\":" << number << ',';
+                       const std::vector<qor_param>& params, const std::string& leading) {
+  out << '{' << leading << "\"number\":" << number << ',';
   putText(out, "name", name);
   out << ",\"aliases\":";
   putArray(out, aliases, quoted);

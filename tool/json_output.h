@@ -20,10 +20,12 @@ namespace qorid {
 // list) for the aliases, and "name_base64" or "value_base64" inside a
 // parameter.
 // It is written to `out` text by text, so that memory holds one escaped
-// text at a time, never the whole document.
+// text at a time, never the whole document. `leading`, when not empty, is
+// written right after the opening brace: members of the caller's own, each
+// with its comma ("\"publisher\":\"qorid-publish\",").
 void writeIdentityJson(std::ostream& out, int number, const std::string& name,
                        const std::vector<std::string>& aliases,
-                       const std::vector<qor_param>& params);
+                       const std::vector<qor_param>& params, const std::string& leading = "");
 
 // `bytes` in base64 (RFC 4648, the standard alphabet, with padding).
 std::string base64(const std::string& bytes);

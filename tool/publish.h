@@ -1,6 +1,7 @@
 // Publishing the board for the services of the boot (qorid-publish, which
-// qorid.service runs): DIR/parameters.env, what qorid --export prints, and
-// DIR/board.json, what qorid --json prints, both from one determination and
+// qorid.service runs): DIR/parameters.env, what qorid --export prints after
+// a first comment line, and DIR/board.json, what qorid --json prints with a
+// first member "publisher":"qorid-publish", both from one determination and
 // one collection.
 #ifndef QORID_TOOL_PUBLISH_H_
 #define QORID_TOOL_PUBLISH_H_
@@ -11,21 +12,39 @@ class QorIdentifier;
 
 namespace qorid {
 
+// The first line of parameters.env and the start of board.json: the mark by
+// which a publication knows the files of an earlier one. A file of those
+// names without it (an administrator's own, a folder, a link) is never
+// replaced.
+inline constexpr char kEnvFileMark[] =
+    "# Written by qorid-publish; the next publication replaces this file.\n";
+inline constexpr char kJsonFileMark[] = "{\"publisher\":\"qorid-publish\",";
+
 // Determines the identity, collects the parameters and publishes both files
 // in `dir`, a folder that is made (mode 0755, its missing parents too) when
 // it does not exist; the mode of a folder that exists is never changed.
-// Each file is written to a temporary file in `dir`, mode 0644, and renamed
-// into place once both are complete. Which two files it published is kept in
-// `dir`/.qorid-publish (their device and inode numbers): a file of those
-// names is its own only when that record names it.
 //
-// Returns 0 when both files are in place. Otherwise 1, after one line on
-// standard error, "qorid-publish: REASON; WHAT IS LEFT": its temporary files
-// are removed, and so are the two files where they are its own, from this
-// run or an earlier one, so that a service never reads a half or an old
-// pair; "nothing is published in DIR", or the files that stay and why. A
-// termination signal (SIGTERM, SIGINT, SIGHUP) while it works is such a
-// failure. Not thread-safe; installs handlers for those signals.
+// One publication at a time in a folder: a run waits up to 10 seconds for
+// another one in `dir` to end (flock on the folder itself, which leaves
+// nothing in it), and fails after that.
+//
+// Both files or neither: each is written to a temporary file in `dir`, mode
+// 0644, on disk, and renamed into place; an earlier pair is replaced only
+// as a whole. Returns 0 when both files are in place. Otherwise `dir` holds
+// what it held before (the earlier pair, or nothing) and it returns 1 after
+// one line on standard error, "qorid-publish: REASON; nothing is published
+// in DIR" or "...; nothing new is published in DIR; left there: NAME
+// (WHOSE), ...", which looks at the folder to say so. A name that holds
+// anything but a file with the mark fails the run before anything is
+// written, and is named. It removes only this run's own temporary files
+// and, on success, the earlier pair it replaced; never a file it did not
+// write.
+//
+// SIGTERM, SIGINT or SIGHUP at any step is such a failure: the handler puts
+// the folder back as it was and says so. (SIGKILL cannot be handled: it
+// may leave a temporary file .NAME.XXXXXX, or the new parameters.env beside
+// the earlier board.json.) Not thread-safe; installs handlers for those
+// signals.
 int publish(QorIdentifier& identifier, const std::string& dir);
 
 }  // namespace qorid

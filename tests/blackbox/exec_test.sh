@@ -4,6 +4,30 @@
 source "$(dirname "$0")/harness.sh"
 require_sandbox
 
+# `exec_test.sh QORID BUILD needs-root`: only the publication into a file
+# system of its own, which a loop mount needs root for (ctest label
+# needs-root): an ext4 of 16 inodes, whose next file after the published
+# pair is removed takes an inode number that pair had. An administrator's
+# file of that number is still never taken for the publisher's.
+if [ "${3:-}" = needs-root ]; then
+  [ "$(id -u)" -eq 0 ] || { echo "FAIL: needs-root: run as root" >&2; exit 1; }
+  root=$(new_root inodes "$DUMPS/armv7-dt-carrier")
+  mkdir -p "$WORK/image/d"
+  truncate -s 2M "$WORK/inodes.ext4"
+  mke2fs -q -t ext4 -N 16 -d "$WORK/image" "$WORK/inodes.ext4" ||
+    { echo "FAIL: mke2fs -d cannot make the image (package e2fsprogs)" >&2; exit 1; }
+  cp "$WORK/inodes.ext4" "$root/tmp/"
+  run "$root" sh -c 'mkdir /tmp/m && mount -o loop /tmp/inodes.ext4 /tmp/m || exit 9
+    "$0" /tmp/m/d && ino=$(stat -c %i /tmp/m/d/parameters.env) && rm /tmp/m/d/*
+    echo mine >/tmp/m/d/parameters.env; i=0; while touch /tmp/m/fill$i 2>/dev/null; do i=$((i + 1)); done
+    [ "$(stat -c %i /tmp/m/d/parameters.env)" = "$ino" ] && echo reused
+    "$0" /tmp/m/d; echo $?; cat /tmp/m/d/parameters.env; umount /tmp/m' "$BUILD_DIR/tool/qorid-publish"
+  check "publish: an administrator's file on a reused inode stays" \
+    "reused|1|mine|qorid-publish: will not replace /tmp/m/d/parameters.env: not written by qorid-publish; nothing new is published in /tmp/m/d; left there: parameters.env (not written by qorid-publish)" \
+    "$(paste -sd '|' <<<"$out")|$err"
+  finish
+fi
+
 root=$(new_root pc "$DUMPS/x86_64-pc-one-card")
 list=$(cat "$DUMPS/x86_64-pc-one-card/expected.list")
 
@@ -123,41 +147,74 @@ for sh in dash bash "bash --posix" "busybox sh"; do
   done
 done
 # qorid-publish: both files from one collection, what --export and --json
-# print, 0644; a folder it makes is 0755, one that is there keeps its mode.
-# A failure leaves none of its files, of this run or an earlier one, and
-# says what is left; a file it did not write is never removed.
+# print after the publisher's mark, 0644; a folder it makes is 0755, one
+# that is there keeps its mode. A failure leaves the folder as it was, the
+# earlier pair or nothing, and says what is there; a file without the mark
+# (an administrator's own, a folder) is never replaced; two runs in one
+# folder never interleave.
 PUBLISH=$BUILD_DIR/tool/qorid-publish
 publish_in() { run "$root" sh -c "$1"' && exec "$0" "$@"' "$PUBLISH" "${@:2}"; }
-for option in --export --json; do
-  run "$root" "$QORID" "$option"
-  cp "$WORK/out" "$WORK/expected$option"
-done
+run "$root" "$QORID" --export
+{ printf '# Written by qorid-publish; the next publication replaces this file.\n'; cat "$WORK/out"; } \
+  >"$WORK/expected.env"
+run "$root" "$QORID" --json
+{ printf '{"publisher":"qorid-publish",'; tail -c +2 "$WORK/out"; } >"$WORK/expected.json"
 chmod 1777 "$root/tmp"
 publish_in : /run/qorid
 check "publish: status, nothing said" "0|" "$status|$err"
-check_file "publish: parameters.env is what --export prints" "$WORK/expected--export" "$root/run/qorid/parameters.env"
-check_file "publish: board.json is what --json prints" "$WORK/expected--json" "$root/run/qorid/board.json"
-check "publish: the modes" "755|644|644" \
-  "$(stat -c %a "$root/run/qorid" "$root"/run/qorid/{parameters.env,board.json} | paste -sd '|')"
-publish_in : /tmp
-check "publish: a folder that is there keeps its mode" "0|1777" "$status|$(stat -c %a "$root/tmp")"
+check_file "publish: parameters.env is the mark and what --export prints" "$WORK/expected.env" "$root/run/qorid/parameters.env"
+check_file "publish: board.json is what --json prints, marked" "$WORK/expected.json" "$root/run/qorid/board.json"
+check "publish: the modes, and nothing else in the folder" "755|644|644|board.json parameters.env" \
+  "$(stat -c %a "$root/run/qorid" "$root"/run/qorid/{parameters.env,board.json} | paste -sd '|')|$(ls -A "$root/run/qorid" | paste -sd ' ')"
+publish_in 'mkdir -m 1777 /tmp/sticky' /tmp/sticky
+check "publish: a folder that is there keeps its mode" "0|1777" "$status|$(stat -c %a "$root/tmp/sticky")"
 publish_in : /etc/known_qor_ids/x
 check "publish: no folder" "1|qorid-publish: cannot make /etc/known_qor_ids/x: Not a directory; nothing is published in /etc/known_qor_ids/x" "$status|$err"
-# A full folder: the earlier pair goes with this run's files; a file it did
-# not write stays, and is named.
+earlier="left there: parameters.env (published earlier), board.json (published earlier)"
+# A full folder: the earlier pair stays, this run's files go.
 full='mkdir -p /tmp/full && mount -t tmpfs -o size=16k full /tmp/full && mkdir /tmp/full/d &&
   "$0" /tmp/full/d && '
 fill='{ head -c 20000 /dev/zero >/tmp/full/filler 2>/dev/null || :; }'
-publish_in "$full$fill" /tmp/full/d
-check "publish: a full folder fails" "1|qorid-publish: cannot write /tmp/full/d/.parameters.env.XXXXXX: No space left on device; nothing is published in /tmp/full/d" \
-  "$status|$(sed 's/env\.[A-Za-z0-9]\{6\}:/env.XXXXXX:/' <<<"$err")"
-run "$root" sh -c "$full"' rm /tmp/full/d/board.json && echo mine >/tmp/full/d/board.json && '"$fill"'
-  "$0" /tmp/full/d; echo $?; ls -A /tmp/full/d' "$PUBLISH"
-check "publish: a full folder leaves only what it did not write" "1|board.json|qorid-publish: cannot write /tmp/full/d/.parameters.env.XXXXXX: No space left on device; nothing new is published in /tmp/full/d; left there: board.json (not written by qorid-publish)" \
+run "$root" sh -c "$full$fill"' && cp -a /tmp/full/d /tmp/before && { "$0" /tmp/full/d; echo $?; } &&
+  diff -r /tmp/before /tmp/full/d && echo same' "$PUBLISH"
+check "publish: a full folder fails and keeps the earlier pair" "1|same|qorid-publish: cannot write /tmp/full/d/.parameters.env.XXXXXX: No space left on device; nothing new is published in /tmp/full/d; $earlier" \
   "$(paste -sd '|' <<<"$out")|$(sed 's/env\.[A-Za-z0-9]\{6\}:/env.XXXXXX:/' <<<"$err")"
-# A read-only folder: nothing can be removed either, and that is said.
+# A name that holds what the publisher did not write stops it at once.
+while IFS='|' read -r what setup left; do
+  run "$root" sh -c 'mkdir -p /tmp/own && '"$setup"' && cp -a /tmp/own /tmp/own-before &&
+    { "$0" /tmp/own; echo $?; } && diff -r /tmp/own-before /tmp/own && echo same; rm -rf /tmp/own*' "$PUBLISH"
+  check "publish: $what: nothing replaced" "1|same|qorid-publish: will not replace /tmp/own/$left" \
+    "$(paste -sd '|' <<<"$out")|$err"
+done <<'ROWS'
+an administrator's parameters.env and a folder board.json|echo mine >/tmp/own/parameters.env && mkdir /tmp/own/board.json|parameters.env: not written by qorid-publish; nothing new is published in /tmp/own; left there: parameters.env (not written by qorid-publish), board.json (a folder)
+an administrator's board.json beside an earlier parameters.env|"$0" /tmp/own && rm /tmp/own/board.json && echo mine >/tmp/own/board.json|board.json: not written by qorid-publish; nothing new is published in /tmp/own; left there: parameters.env (published earlier), board.json (not written by qorid-publish)
+a link to an earlier file|"$0" /tmp/own && mv /tmp/own/board.json /tmp/b && ln -s /tmp/b /tmp/own/board.json|board.json: a symbolic link; nothing new is published in /tmp/own; left there: parameters.env (published earlier), board.json (a symbolic link)
+ROWS
+# A read-only folder: nothing can be written, the earlier pair stays.
 publish_in 'mkdir -p /tmp/ro && "$0" /tmp/ro && mount --bind /tmp/ro /tmp/ro && mount -o remount,bind,ro /tmp/ro' /tmp/ro
-check "publish: a read-only folder" "1|qorid-publish: cannot write into /tmp/ro: Read-only file system; nothing new is published in /tmp/ro; left there: parameters.env (cannot be removed: Read-only file system), board.json (cannot be removed: Read-only file system)" "$status|$err"
+check "publish: a read-only folder" "1|qorid-publish: cannot write into /tmp/ro: Read-only file system; nothing new is published in /tmp/ro; $earlier" "$status|$err"
+# Two runs in one folder: the second waits for the first, which strace holds
+# back between its two renames, and publishes after it; stopped there
+# instead, the first puts the earlier pair back, and the second then
+# publishes its own. The board changes between the runs: the number tells
+# whose pair the folder holds.
+two_runs='set -e; boardid=/proc/device-tree/morvane/boardid; echo 1 >$boardid; "$0" /tmp/two
+  echo 2 >$boardid
+  strace -f -qq -o /dev/null -e inject=renameat2:delay_enter=1500000:when=2 "$0" /tmp/two 2>/tmp/first.err & first=$!
+  sleep 0.5; echo 3 >$boardid
+  "$0" /tmp/two & second=$!
+  sleep 0.5; [ "$1" = stop ] && kill -TERM $(cat /proc/$first/task/$first/children)
+  status=0; wait $first || status=$?; echo "first $status $(cat /tmp/first.err)"
+  wait $second && echo second 0
+  sed -n "s/^QOR_ID=//p" /tmp/two/parameters.env; grep -o "\"number\":[0-9]*" /tmp/two/board.json; ls -A /tmp/two
+  rm -rf /tmp/two /tmp/first.err'
+run "$root" bash -c "$two_runs" "$PUBLISH" go
+check "publish: a second run waits for the first, then publishes" \
+  "first 0 |second 0|'3'|\"number\":3|board.json|parameters.env" "$(paste -sd '|' <<<"$out")"
+run "$root" bash -c "$two_runs" "$PUBLISH" stop
+check "publish: the first stopped, the earlier pair back; the second publishes" \
+  "first 1 qorid-publish: interrupted; nothing new is published in /tmp/two; $earlier|second 0|'3'|\"number\":3|board.json|parameters.env" \
+  "$(paste -sd '|' <<<"$out")"
 root=$pc
 
 # The command inherits what the caller handed qorid (here also descriptor

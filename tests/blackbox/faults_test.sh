@@ -80,6 +80,48 @@ check "vanished property: the rest stays" "$(wc -l <"$DUMPS/armv7-dt-carrier/exp
   "$(wc -l <<<"$out")"
 
 # Few descriptors during the walk: the three standard streams and one more.
+# qorid-publish stopped by SIGTERM at each of its system calls in turn, from
+# the first after start-up to the last (strace delivers the signal as that
+# call returns), into a folder that holds an earlier pair and into an empty
+# one: the folder then holds what it held before or, once the publication
+# is complete, the new pair, nothing else; an interrupted run says so.
+PUBLISH=$BUILD_DIR/tool/qorid-publish
+board=$(new_root publish-steps "$DUMPS/armv7-dt-carrier")
+every_step='set -u
+  boardid=/proc/device-tree/morvane/boardid
+  printf "1\0" >$boardid; mkdir -p /tmp/before-pair /tmp/before-none; "$0" /tmp/before-pair
+  printf "2\0" >$boardid
+  # Each call from umask on, as strace counts it: the Nth call of its name.
+  strace -f -qq -o /tmp/trace "$0" /tmp/scratch
+  declare -A seen; on=
+  sed -n "s/^[0-9]* *\([a-z_0-9]*\)(.*/\1/p" /tmp/trace | while read -r name; do
+    seen[$name]=$((${seen[$name]:-0} + 1)); [ "$name" != umask ] || on=1
+    [ -z "$on" ] || echo "$name:when=${seen[$name]}"
+  done >/tmp/steps
+  for before in pair none; do
+    bad=0 steps=0
+    for step in $(cat /tmp/steps) none; do
+      rm -rf /tmp/p; cp -a /tmp/before-$before /tmp/p
+      env ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0" strace -f -qq -o /dev/null \
+        -e inject=${step/none/exit_group}:signal=SIGTERM "$0" /tmp/p 2>/tmp/err
+      status=$?
+      steps=$((steps + 1))
+      if diff -r /tmp/before-$before /tmp/p >/dev/null; then
+        [ $status -ne 0 ] && { [ $status -eq 143 ] || grep -q "^qorid-publish: interrupted; " /tmp/err; } && continue
+      elif [ "$(ls -A /tmp/p | paste -sd " ")" = "board.json parameters.env" ] &&
+        grep -qx "QOR_ID=.2." /tmp/p/parameters.env && grep -q "\"number\":2," /tmp/p/board.json; then
+        [ $status -eq 0 ] || [ $status -eq 143 ] && continue
+      fi
+      bad=$((bad + 1)); echo "step $step, $before before: status $status, $(ls -A /tmp/p | paste -sd " "): $(cat /tmp/err)" >&2
+    done
+    echo "$before $bad of $steps"
+  done'
+run "$board" bash -c "$every_step" "$PUBLISH"
+check "publish stopped at every step: the folder as it was, or the new pair" \
+  "pair 0|none 0" "$(sed 's/ of [0-9]*$//' <<<"$out" | paste -sd '|')"
+[ -z "$err" ] || echo "$err" | head -n 5 >&2
+echo "publish stopped at every step: $(paste -sd ';' <<<"$out") runs"
+
 # A sanitizer's runtime needs descriptors of its own, so these two cases run
 # only in plain builds.
 if [ -n "${QORID_SANITIZED:-}" ]; then
