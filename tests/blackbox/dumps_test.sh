@@ -390,6 +390,29 @@ installed() {
 }
 installed
 
+# Commands come from PATH's absolute entries alone: with PATH unset (the C
+# library's default then) or holding empty and relative entries, run in a
+# folder anyone may write into that holds commands of its own, the dump runs
+# none of them (tar's gzip included) and is written with the real ones.
+strangers_commands() {
+  local how root name dump
+  for how in "-u PATH" "PATH=:.:/usr/bin:/bin"; do
+    root=$(new_root strangers "$board")
+    mkdir -m 1777 "$root/marks" && chmod 1777 "$root/tmp"
+    for name in ip tar gzip date qorid; do
+      printf '#!/bin/sh\necho ran >/marks/%s\n' "$name" >"$root/tmp/$name"
+      chmod +x "$root/tmp/$name"
+    done
+    # shellcheck disable=SC2086 # the words are env's arguments
+    dump_on "$root" "$without_qorid" env $how --
+    check "$how: status" 0 "$status"
+    check "$how: none of the folder's commands run" "" "$(ls "$root/marks")"
+    dump=$(unpack "$root$out" "${root%/root}/unpacked") || { fail "$how: tarball"; continue; }
+    check_file "$how: net, by the real ip" "$board/net" "$dump/net"
+  done
+}
+strangers_commands
+
 # A node hard to copy: a folder "evil<newline>" whose etc/wan is read there,
 # not as the board's /etc/wan; 300 levels of subnodes, a property after each
 # and a link from the bottom back to the top; a property longer than qorid
