@@ -23,6 +23,7 @@
 
 #include "dt_walk.h"
 #include "full_io.h"
+#include "one_line.h"
 #include "parameter_names.h"
 #include "system.h"
 #include "text_file.h"
@@ -78,8 +79,10 @@ void onSignal(int sig) {
   }
 }
 
+// One line of standard error, whatever the board's names in `text` hold: a
+// newline is written as "\n", as qorid writes its own lines.
 void say(const std::string& text) {
-  const std::string line = std::string(kMe) + ": " + text + "\n";
+  const std::string line = std::string(kMe) + ": " + oneLine(text) + "\n";
   if (::write(STDERR_FILENO, line.data(), line.size()) < 0) {
     // Nothing is left to tell it to.
   }

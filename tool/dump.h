@@ -13,6 +13,8 @@
 // the dump itself cannot be made (its temporary directory cannot be written,
 // the tarball cannot be written), that is said, the tarball this run created
 // is removed again (while its name still leads to it), and the status is 1.
+// Each thing said is one line of standard error, whatever the names in it
+// hold: a newline is written as \n, as qorid writes its own lines.
 //
 // The tarball holds one directory, named after OUTPUT without .tar.gz or
 // .tgz, with:

@@ -416,12 +416,15 @@ strangers_commands
 # A node hard to copy: a folder "evil<newline>" whose etc/wan is read there,
 # not as the board's /etc/wan; 300 levels of subnodes, a property after each
 # and a link from the bottom back to the top; a property longer than qorid
-# reads, one just as long; cpuinfo from a real /proc, whose size stat says 0.
+# reads, one just as long; cpuinfo from a real /proc, whose size stat says 0;
+# a link to nothing whose name forges a line of the dump's own.
 hard_node() {
   local fixture=$DUMPS/aarch64-node-no-boardid root node dir dump got
+  local forged="qorid-dump: all copied"
   root=$(new_root hard-node "$fixture")
   node=$root/proc/device-tree/morvane
   mkdir -p "$node/evil"$'\n'/etc && printf 'ghost9\0' >"$node/evil"$'\n'/etc/wan
+  ln -s nowhere "$node/gone"$'\n'"$forged"
   printf 'leak7\n' >"$root/etc/wan"
   dir=$node
   for _ in $(seq 300); do mkdir "$dir/level" && echo "$dir" >"$dir/property" && dir=$dir/level; done
@@ -437,7 +440,10 @@ hard_node() {
   check "hard node: the folder's wan read" 1 "$(grep -cx \
     "qorid-dump: the node's wan names ghost9, which is no interface here" "$WORK/err")"
   check "hard node: 300 levels" 300 "$(find "$got" -name property | wc -l)"
-  if diff -r -x loop -x long "$node" "$got" >"$WORK/diff"; then pass; else
+  check "hard node: a newline in a name said as \\n, no line of its own" "1 0" \
+    "$(grep -cxF "qorid-dump: left out /proc/device-tree/morvane/gone\\n$forged: a symbolic \
+link to nothing, which qorid skips" "$WORK/err") $(grep -c "^$forged" "$WORK/err")"
+  if diff -r -x loop -x long -x 'gone*' "$node" "$got" >"$WORK/diff"; then pass; else
     fail "hard node: copy differs"; head -n 5 "$WORK/diff" >&2
   fi
   check "hard node: the link back left out" 1 "$(grep -c "^qorid-dump: left out \
