@@ -475,10 +475,10 @@ std::string topName(const std::string& out) {
 // --- copying --------------------------------------------------------------
 
 // SOURCE's bytes into DEST, read as qorid reads a file (TextFile): a FIFO or
-// a socket gives nothing, without waiting for a writer; past kCopyLimit the
-// copy is cut, and that is said. Returns false when SOURCE could not be
-// read; a failure to write DEST ends the dump. `known`, when given, is
-// SOURCE's stat(2), which saves asking again.
+// a socket gives nothing, without waiting for a writer, a device what it
+// gives; past kCopyLimit the copy is cut, and that is said. Returns false
+// when SOURCE could not be read; a failure to write DEST ends the dump.
+// `known`, when given, is SOURCE's stat(2), which saves asking again.
 bool copyFile(const std::string& source, const std::string& dest,
               const struct stat* known = nullptr) {
   struct stat st;
@@ -581,11 +581,10 @@ void copyNodeEntry(const std::string& source, const std::string& dest, int depth
       break;
   }
   // Every file of the walk, `name` too: the replay must see the node as it
-  // was. A device is no file a node should hold: left out.
+  // was. A device (a link to /dev/zero, say) is read by qorid like a file,
+  // and copied as it reads it.
   const std::string name = source.substr(source.find_last_of('/') + 1);
-  if (!S_ISREG(st.st_mode) && !S_ISFIFO(st.st_mode) && !S_ISSOCK(st.st_mode)) {
-    say("left out " + source + ": neither a file nor a directory");
-  } else if (!copyFile(source, dest, &st)) {
+  if (!copyFile(source, dest, &st)) {
     say("could not read " + source + gState.rootHint);
   } else if (isProperty(FTW_F, name.c_str()) &&
              propertyParameterName(name.c_str()) == kWanParameter) {

@@ -61,8 +61,9 @@
 //
 // Nothing on the board is changed. Every file is read through TextFile:
 // opened without blocking (a FIFO or a socket is copied as an empty file, the
-// way qorid reads one), and never more than qorid reads (1 MiB) and one byte:
-// a longer file is cut after 1048577 bytes, and that is said. The tarball is
+// way qorid reads one; a device, or a link to one, as what it gives), and
+// never more than qorid reads (1 MiB) and one byte: a longer file (a link to
+// /dev/zero) is cut after 1048577 bytes, and that is said. The tarball is
 // put together in a temporary directory under TMPDIR that is removed
 // afterwards, and packed by tar and gzip. Running qorid logs as
 // /etc/qorid.conf says. Root is needed only to read files that only root may

@@ -176,7 +176,8 @@ $tun}" "$(cat "$dump/net")"
 
 
 # replay NAME DUMP_DIR: qorid, --verbose, --list and --json on the unpacked
-# dump, into $WORK/NAME.number, .verbose, .list and .json.
+# dump, into $WORK/NAME.number, .verbose, .list and .json (standard error
+# into NAME.MODE.err).
 replay() {
   local name=$1 root mode args
   root=$(new_root "replay-$name" "$2")
@@ -186,6 +187,7 @@ replay() {
     check "$name: $mode exit status" 0 "$status"
     check "$name: $mode, no system-call errors" "" "$(grep -E '^(socket|ioctl)' <<<"$err")"
     mv "$WORK/out" "$WORK/$name.$mode"
+    mv "$WORK/err" "$WORK/$name.$mode.err"
   done
 }
 
@@ -454,6 +456,32 @@ link to nothing, which qorid skips" "$WORK/err") $(grep -c "^$forged" "$WORK/err
   check_file "hard node: a file of /proc" <(cat /proc/version) "$dump/root/proc/cpuinfo"
 }
 hard_node
+
+# A property that is a device (a link to /dev/zero) is copied as qorid reads
+# it, cut one byte past: the replay shows what qorid showed on the board, its
+# WARN of the cut value too (both log WARN to the console).
+device_property() {
+  local root node dump
+  root=$(new_root device "$board")
+  node=$root/proc/device-tree/morvane
+  ln -s /dev/zero "$node/zero"
+  log_to_file "$root" WARN ConsoleAppender
+  dump_on "$root" "$with_qorid" -- device.tar.gz
+  check "device: status, the cut said" "0 1" "$status $(grep -cx "qorid-dump: cut \
+/proc/device-tree/morvane/zero after 1048577 bytes, one more than qorid reads" "$WORK/err")"
+  sed -n 's/^  //p' "$WORK/err" >"$WORK/device.err"  # what qorid said on the board
+  check "device: qorid warns of the cut value" 1 "$(grep -c "^WARN Read only the first \
+1048576 bytes of /proc/device-tree/morvane/zero," "$WORK/device.err")"
+  dump=$(unpack "$root/tmp/device.tar.gz" "$WORK/device-dump") || { fail "device: tarball"; return; }
+  check_file "device: copied" <(head -c 1048577 /dev/zero) "$dump/root${node#"$root"}/zero"
+  mkdir -p "$dump/root/etc" && cp "$root/etc/qorid.conf" "$dump/root/etc/"
+  replay device-replay "$dump"
+  check_file "device: replayed verbose" "$dump/qorid.verbose" "$WORK/device-replay.verbose"
+  check_list "device: replayed list" "$dump/qorid.list" "$WORK/device-replay.list"
+  check_file "device: replayed warnings" "$WORK/device.err" \
+    <(cat "$WORK/device-replay.verbose.err" "$WORK/device-replay.list.err")
+}
+device_property
 
 # /proc not mounted (a plain folder without self/): the tarball is written
 # and is all that is left; an existing output is still refused.
