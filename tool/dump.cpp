@@ -18,10 +18,12 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "dt_walk.h"
 #include "full_io.h"
+#include "one_line.h"
 #include "parameter_names.h"
 #include "system.h"
 #include "text_file.h"
@@ -77,8 +79,10 @@ void onSignal(int sig) {
   }
 }
 
+// One line of standard error, whatever the board's names in `text` hold: a
+// newline is written as "\n", as qorid writes its own lines.
 void say(const std::string& text) {
-  const std::string line = std::string(kMe) + ": " + text + "\n";
+  const std::string line = std::string(kMe) + ": " + oneLine(text) + "\n";
   if (::write(STDERR_FILENO, line.data(), line.size()) < 0) {
     // Nothing is left to tell it to.
   }
@@ -146,31 +150,60 @@ bool isExecutableFile(const std::string& path) {
          ::access(path.c_str(), X_OK) == 0;
 }
 
-// The command `name` on PATH, as `command -v` finds it; "" when it is not
-// there.
+// The absolute entries of the folder list `path`, in its order. An empty
+// entry (the current directory) and a relative one are skipped: a command
+// is never taken from the folder the dump is run in, which may be anyone's.
+std::vector<std::string> absoluteEntries(const std::string& path) {
+  std::vector<std::string> dirs;
+  size_t start = 0;
+  for (;;) {
+    const size_t end = path.find(':', start);
+    std::string dir = path.substr(start, end == std::string::npos ? end : end - start);
+    if (!dir.empty() && dir[0] == '/') {
+      dirs.push_back(std::move(dir));
+    }
+    if (end == std::string::npos) {
+      return dirs;
+    }
+    start = end + 1;
+  }
+}
+
+// The PATH the dump looks commands up on and hands to what it runs (tar
+// runs gzip through it): the absolute entries of `path`, or of the C
+// library's default when `path` is null, then /usr/sbin and /sbin, where ip
+// lives and a user's PATH may not reach.
+std::string commandPath(const char* path) {
+  std::string given;
+  if (path != nullptr) {
+    given = path;
+  } else if (const size_t size = ::confstr(_CS_PATH, nullptr, 0); size > 0) {
+    given.resize(size);
+    (void)::confstr(_CS_PATH, given.data(), size);
+    given.resize(size - 1);
+  }
+  std::string kept;
+  for (const std::string& dir : absoluteEntries(given)) {
+    kept.append(dir).append(":");
+  }
+  return kept.append("/usr/sbin:/sbin");
+}
+
+// The command `name` on PATH's absolute entries, as `command -v` finds it;
+// "" when it is not there.
 std::string onPath(const std::string& name) {
   const char* path = std::getenv("PATH");
   if (path == nullptr || name.empty() || name.find('/') != std::string::npos) {
     return "";
   }
-  std::string dirs = path;
-  size_t start = 0;
-  for (;;) {
-    const size_t end = dirs.find(':', start);
-    std::string dir = dirs.substr(start, end == std::string::npos ? end : end - start);
-    if (dir.empty()) {
-      dir = ".";
-    }
+  for (const std::string& dir : absoluteEntries(path)) {
     std::string candidate = dir;
     candidate.append("/").append(name);
     if (isExecutableFile(candidate)) {
       return candidate;
     }
-    if (end == std::string::npos) {
-      return "";
-    }
-    start = end + 1;
   }
+  return "";
 }
 
 enum class Stream { kInherit, kNull, kCapture };
@@ -181,11 +214,16 @@ struct Ran {
   std::string captured;  // the captured stream, at most kOutputLimit bytes
 };
 
-// Runs `argv` (argv[0] looked up on PATH), standard input inherited, its
-// standard output into `outFd` (or captured when -1), its standard error as
-// `err` says. Only one stream is captured.
+// Runs `argv` (argv[0] looked up by onPath unless it holds a slash),
+// standard input inherited, its standard output into `outFd` (or captured
+// when -1), its standard error as `err` says. Only one stream is captured.
 Ran runCommand(const std::vector<std::string>& argv, int outFd, Stream err) {
   Ran ran;
+  // Started by the path found here, not by a search of the C library's.
+  const std::string program = argv[0].find('/') != std::string::npos ? argv[0] : onPath(argv[0]);
+  if (program.empty()) {
+    return ran;
+  }
   int pipeFds[2] = {-1, -1};
   const bool capture = outFd < 0 || err == Stream::kCapture;
   if (capture && ::pipe2(pipeFds, O_CLOEXEC) != 0) {
@@ -213,7 +251,7 @@ Ran runCommand(const std::vector<std::string>& argv, int outFd, Stream err) {
   std::transform(argv.begin(), argv.end(), args.begin(),
                  [](const std::string& arg) { return const_cast<char*>(arg.c_str()); });
   pid_t pid;
-  const int spawned = posix_spawnp(&pid, args[0], &actions, &attr, args.data(), environ);
+  const int spawned = posix_spawn(&pid, program.c_str(), &actions, &attr, args.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attr);
   if (capture) {
@@ -437,10 +475,10 @@ std::string topName(const std::string& out) {
 // --- copying --------------------------------------------------------------
 
 // SOURCE's bytes into DEST, read as qorid reads a file (TextFile): a FIFO or
-// a socket gives nothing, without waiting for a writer; past kCopyLimit the
-// copy is cut, and that is said. Returns false when SOURCE could not be
-// read; a failure to write DEST ends the dump. `known`, when given, is
-// SOURCE's stat(2), which saves asking again.
+// a socket gives nothing, without waiting for a writer, a device what it
+// gives; past kCopyLimit the copy is cut, and that is said. Returns false
+// when SOURCE could not be read; a failure to write DEST ends the dump.
+// `known`, when given, is SOURCE's stat(2), which saves asking again.
 bool copyFile(const std::string& source, const std::string& dest,
               const struct stat* known = nullptr) {
   struct stat st;
@@ -543,11 +581,10 @@ void copyNodeEntry(const std::string& source, const std::string& dest, int depth
       break;
   }
   // Every file of the walk, `name` too: the replay must see the node as it
-  // was. A device is no file a node should hold: left out.
+  // was. A device (a link to /dev/zero, say) is read by qorid like a file,
+  // and copied as it reads it.
   const std::string name = source.substr(source.find_last_of('/') + 1);
-  if (!S_ISREG(st.st_mode) && !S_ISFIFO(st.st_mode) && !S_ISSOCK(st.st_mode)) {
-    say("left out " + source + ": neither a file nor a directory");
-  } else if (!copyFile(source, dest, &st)) {
+  if (!copyFile(source, dest, &st)) {
     say("could not read " + source + gState.rootHint);
   } else if (isProperty(FTW_F, name.c_str()) &&
              propertyParameterName(name.c_str()) == kWanParameter) {
@@ -845,9 +882,7 @@ int run(int argc, char** argv) {
     return 2;
   }
 
-  // ip lives in sbin, which a user's PATH may leave out.
-  const char* path = std::getenv("PATH");
-  ::setenv("PATH", (std::string(path != nullptr ? path : "") + ":/usr/sbin:/sbin").c_str(), 1);
+  ::setenv("PATH", commandPath(std::getenv("PATH")).c_str(), 1);
   struct sigaction action {};
   action.sa_handler = onSignal;
   sigemptyset(&action.sa_mask);

@@ -13,6 +13,8 @@
 // the dump itself cannot be made (its temporary directory cannot be written,
 // the tarball cannot be written), that is said, the tarball this run created
 // is removed again (while its name still leads to it), and the status is 1.
+// Each thing said is one line of standard error, whatever the names in it
+// hold: a newline is written as \n, as qorid writes its own lines.
 //
 // The tarball holds one directory, named after OUTPUT without .tar.gz or
 // .tgz, with:
@@ -50,10 +52,18 @@
 //   qorid.list                printed (standard output, byte for byte), when
 //                             qorid is on PATH or next to this program
 //
+// The commands it runs (date, ip, tar, qorid) are looked up on PATH's
+// absolute entries only, and started by the path found there: an empty or
+// relative entry, which names the current directory or a folder below it,
+// is skipped. An unset PATH stands for the C library's default
+// (confstr(_CS_PATH)). /usr/sbin and /sbin come after, for ip, and what is
+// run (tar runs gzip) gets that PATH, absolute entries only.
+//
 // Nothing on the board is changed. Every file is read through TextFile:
 // opened without blocking (a FIFO or a socket is copied as an empty file, the
-// way qorid reads one), and never more than qorid reads (1 MiB) and one byte:
-// a longer file is cut after 1048577 bytes, and that is said. The tarball is
+// way qorid reads one; a device, or a link to one, as what it gives), and
+// never more than qorid reads (1 MiB) and one byte: a longer file (a link to
+// /dev/zero) is cut after 1048577 bytes, and that is said. The tarball is
 // put together in a temporary directory under TMPDIR that is removed
 // afterwards, and packed by tar and gzip. Running qorid logs as
 // /etc/qorid.conf says. Root is needed only to read files that only root may
@@ -68,8 +78,8 @@ namespace qorid::dump {
 
 // The whole program: `argv` as main has it (argv[0] tells where qorid may
 // lie beside it). Returns the exit status; on the way out the temporary
-// directory is removed. Changes PATH (/usr/sbin and /sbin appended, for ip)
-// and installs handlers of SIGHUP, SIGINT and SIGTERM: for main only, once.
+// directory is removed. Changes PATH (to the one described above) and
+// installs handlers of SIGHUP, SIGINT and SIGTERM: for main only, once.
 int run(int argc, char** argv);
 
 }  // namespace qorid::dump

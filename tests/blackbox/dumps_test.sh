@@ -176,7 +176,8 @@ $tun}" "$(cat "$dump/net")"
 
 
 # replay NAME DUMP_DIR: qorid, --verbose, --list and --json on the unpacked
-# dump, into $WORK/NAME.number, .verbose, .list and .json.
+# dump, into $WORK/NAME.number, .verbose, .list and .json (standard error
+# into NAME.MODE.err).
 replay() {
   local name=$1 root mode args
   root=$(new_root "replay-$name" "$2")
@@ -186,6 +187,7 @@ replay() {
     check "$name: $mode exit status" 0 "$status"
     check "$name: $mode, no system-call errors" "" "$(grep -E '^(socket|ioctl)' <<<"$err")"
     mv "$WORK/out" "$WORK/$name.$mode"
+    mv "$WORK/err" "$WORK/$name.$mode.err"
   done
 }
 
@@ -390,15 +392,41 @@ installed() {
 }
 installed
 
+# Commands come from PATH's absolute entries alone: with PATH unset (the C
+# library's default then) or holding empty and relative entries, run in a
+# folder anyone may write into that holds commands of its own, the dump runs
+# none of them (tar's gzip included) and is written with the real ones.
+strangers_commands() {
+  local how root name dump
+  for how in "-u PATH" "PATH=:.:/usr/bin:/bin"; do
+    root=$(new_root strangers "$board")
+    mkdir -m 1777 "$root/marks" && chmod 1777 "$root/tmp"
+    for name in ip tar gzip date qorid; do
+      printf '#!/bin/sh\necho ran >/marks/%s\n' "$name" >"$root/tmp/$name"
+      chmod +x "$root/tmp/$name"
+    done
+    # shellcheck disable=SC2086 # the words are env's arguments
+    dump_on "$root" "$without_qorid" env $how --
+    check "$how: status" 0 "$status"
+    check "$how: none of the folder's commands run" "" "$(ls "$root/marks")"
+    dump=$(unpack "$root$out" "${root%/root}/unpacked") || { fail "$how: tarball"; continue; }
+    check_file "$how: net, by the real ip" "$board/net" "$dump/net"
+  done
+}
+strangers_commands
+
 # A node hard to copy: a folder "evil<newline>" whose etc/wan is read there,
 # not as the board's /etc/wan; 300 levels of subnodes, a property after each
 # and a link from the bottom back to the top; a property longer than qorid
-# reads, one just as long; cpuinfo from a real /proc, whose size stat says 0.
+# reads, one just as long; cpuinfo from a real /proc, whose size stat says 0;
+# a link to nothing whose name forges a line of the dump's own.
 hard_node() {
   local fixture=$DUMPS/aarch64-node-no-boardid root node dir dump got
+  local forged="qorid-dump: all copied"
   root=$(new_root hard-node "$fixture")
   node=$root/proc/device-tree/morvane
   mkdir -p "$node/evil"$'\n'/etc && printf 'ghost9\0' >"$node/evil"$'\n'/etc/wan
+  ln -s nowhere "$node/gone"$'\n'"$forged"
   printf 'leak7\n' >"$root/etc/wan"
   dir=$node
   for _ in $(seq 300); do mkdir "$dir/level" && echo "$dir" >"$dir/property" && dir=$dir/level; done
@@ -414,7 +442,10 @@ hard_node() {
   check "hard node: the folder's wan read" 1 "$(grep -cx \
     "qorid-dump: the node's wan names ghost9, which is no interface here" "$WORK/err")"
   check "hard node: 300 levels" 300 "$(find "$got" -name property | wc -l)"
-  if diff -r -x loop -x long "$node" "$got" >"$WORK/diff"; then pass; else
+  check "hard node: a newline in a name said as \\n, no line of its own" "1 0" \
+    "$(grep -cxF "qorid-dump: left out /proc/device-tree/morvane/gone\\n$forged: a symbolic \
+link to nothing, which qorid skips" "$WORK/err") $(grep -c "^$forged" "$WORK/err")"
+  if diff -r -x loop -x long -x 'gone*' "$node" "$got" >"$WORK/diff"; then pass; else
     fail "hard node: copy differs"; head -n 5 "$WORK/diff" >&2
   fi
   check "hard node: the link back left out" 1 "$(grep -c "^qorid-dump: left out \
@@ -425,6 +456,32 @@ hard_node() {
   check_file "hard node: a file of /proc" <(cat /proc/version) "$dump/root/proc/cpuinfo"
 }
 hard_node
+
+# A property that is a device (a link to /dev/zero) is copied as qorid reads
+# it, cut one byte past: the replay shows what qorid showed on the board, its
+# WARN of the cut value too (both log WARN to the console).
+device_property() {
+  local root node dump
+  root=$(new_root device "$board")
+  node=$root/proc/device-tree/morvane
+  ln -s /dev/zero "$node/zero"
+  log_to_file "$root" WARN ConsoleAppender
+  dump_on "$root" "$with_qorid" -- device.tar.gz
+  check "device: status, the cut said" "0 1" "$status $(grep -cx "qorid-dump: cut \
+/proc/device-tree/morvane/zero after 1048577 bytes, one more than qorid reads" "$WORK/err")"
+  sed -n 's/^  //p' "$WORK/err" >"$WORK/device.err"  # what qorid said on the board
+  check "device: qorid warns of the cut value" 1 "$(grep -c "^WARN Read only the first \
+1048576 bytes of /proc/device-tree/morvane/zero," "$WORK/device.err")"
+  dump=$(unpack "$root/tmp/device.tar.gz" "$WORK/device-dump") || { fail "device: tarball"; return; }
+  check_file "device: copied" <(head -c 1048577 /dev/zero) "$dump/root${node#"$root"}/zero"
+  mkdir -p "$dump/root/etc" && cp "$root/etc/qorid.conf" "$dump/root/etc/"
+  replay device-replay "$dump"
+  check_file "device: replayed verbose" "$dump/qorid.verbose" "$WORK/device-replay.verbose"
+  check_list "device: replayed list" "$dump/qorid.list" "$WORK/device-replay.list"
+  check_file "device: replayed warnings" "$WORK/device.err" \
+    <(cat "$WORK/device-replay.verbose.err" "$WORK/device-replay.list.err")
+}
+device_property
 
 # /proc not mounted (a plain folder without self/): the tarball is written
 # and is all that is left; an existing output is still refused.
