@@ -1,8 +1,8 @@
 // Publishing the board for the services of the boot (qorid-publish, which
 // qorid.service runs): DIR/parameters.env, what qorid --export prints after
 // a first comment line, and DIR/board.json, what qorid --json prints with a
-// first member "publisher":"qorid-publish", both from one determination and
-// one collection.
+// first member "publisher":"qorid-publish" (the marks: publish_folder.h),
+// both from one determination and one collection.
 #ifndef QORID_TOOL_PUBLISH_H_
 #define QORID_TOOL_PUBLISH_H_
 
@@ -11,14 +11,6 @@
 class QorIdentifier;
 
 namespace qorid {
-
-// The first line of parameters.env and the start of board.json: the mark by
-// which a publication knows the files of an earlier one. A file of those
-// names without it (an administrator's own, a folder, a link) is never
-// replaced.
-inline constexpr char kEnvFileMark[] =
-    "# Written by qorid-publish; the next publication replaces this file.\n";
-inline constexpr char kJsonFileMark[] = "{\"publisher\":\"qorid-publish\",";
 
 // Determines the identity, collects the parameters and publishes both files
 // in `dir`, a folder that is made (mode 0755, its missing parents too) when
