@@ -179,6 +179,19 @@ run "$root" sh -c "$full$fill"' && cp -a /tmp/full/d /tmp/before && { "$0" /tmp/
   diff -r /tmp/before /tmp/full/d && echo same' "$PUBLISH"
 check "publish: a full folder fails and keeps the earlier pair" "1|same|qorid-publish: cannot write /tmp/full/d/.parameters.env.XXXXXX: No space left on device; nothing new is published in /tmp/full/d; $earlier" \
   "$(paste -sd '|' <<<"$out")|$(sed 's/env\.[A-Za-z0-9]\{6\}:/env.XXXXXX:/' <<<"$err")"
+# A system call that fails on the way, before or after the first of the
+# two exchanges: the earlier pair stays, this run's files go.
+while IFS='|' read -r what inject reason; do
+  run "$root" sh -c 'mkdir -p /tmp/f && "$0" /tmp/f && cp -a /tmp/f /tmp/f-before &&
+    { strace -f -qq -o /dev/null -e inject='"$inject"' "$0" /tmp/f; echo $?; } &&
+    diff -r /tmp/f-before /tmp/f && echo same; rm -rf /tmp/f /tmp/f-before' "$PUBLISH"
+  check "publish: $what: the earlier pair stays" \
+    "1|same|qorid-publish: $reason; nothing new is published in /tmp/f; $earlier" \
+    "$(paste -sd '|' <<<"$out")|$(sed 's/\.\([a-z]*\.[a-z]*\)\.[A-Za-z0-9]\{6\}/.\1.XXXXXX/g' <<<"$err")"
+done <<'ROWS'
+fdatasync fails|fdatasync:error=EIO:when=2|cannot write /tmp/f/.board.json.XXXXXX: Input/output error
+the second exchange fails|renameat2:error=EXDEV:when=2|cannot exchange /tmp/f/.board.json.XXXXXX and /tmp/f/board.json: Invalid cross-device link
+ROWS
 # A name that holds what the publisher did not write stops it at once.
 while IFS='|' read -r what setup left; do
   run "$root" sh -c 'mkdir -p /tmp/own && '"$setup"' && cp -a /tmp/own /tmp/own-before &&

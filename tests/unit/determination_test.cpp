@@ -1,9 +1,12 @@
 #include "fixture.h"
 #include "log_texts.h"
+#include "text_file.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <tuple>
 
 using namespace std::string_literals;
 
@@ -11,6 +14,11 @@ using testing_log::Entry;
 using testing_log::Level;
 
 namespace {
+
+bool warned(const std::string& text) {
+  const std::vector<Entry>& all = testing_log::entries();
+  return std::count(all.begin(), all.end(), Entry{Level::kWarn, text}) == 1;
+}
 
 class DeterminationTest : public SystemTest {
  protected:
@@ -206,6 +214,42 @@ TEST_F(DeterminationTest, CpuinfoHardwareLineLookup) {
   }
 }
 
+// A Hardware line that the 1 MiB limit cuts is a part of a line, not the
+// line: neither logged nor looked up, though its start names a row.
+TEST_F(DeterminationTest, ACpuinfoLineCutAtTheLimitIsNeitherLoggedNorLookedUp) {
+  putKnownIds("Tessaron:9\n");
+  const std::string line = "Hardware\t: Tessaron QVK";
+  // The limit leaves "Hardware\t: Tessaron" of it.
+  const std::string padding(qorid::kReadLimit - 1 - line.size() + 4, '#');
+  putCpuinfo(padding + "\n" + line + "\n");
+  QorIdentifier id(logger());
+  EXPECT_FALSE(determine(id));
+  EXPECT_FALSE(testing_log::containsPrefix("Cpuinfo line: Hardware"));
+  EXPECT_TRUE(warned(qorid::cutNotice(root() + "/proc/cpuinfo")));
+  putCpuinfo(std::string(padding.size() - 5, '#') + "\n" + line + "\n");  // ends at the limit
+  QorIdentifier whole(logger());
+  EXPECT_FALSE(determine(whole));
+  EXPECT_TRUE(testing_log::contains("Cpuinfo line: " + line));
+}
+
+// A boardid or description longer than is read says so at WARN; the node
+// still decides.
+TEST_F(DeterminationTest, ABoardIdOrDescriptionCutAtTheLimitIsSaid) {
+  const std::tuple<std::string, std::string, int> cases[] = {
+      {"boardid", std::string(qorid::kReadLimit, '0') + "7", 0},  // the digits run past it
+      {"description", std::string(qorid::kReadLimit + 1, 'd'), 7}};
+  for (const auto& [property, content, number] : cases) {
+    SCOPED_TRACE(property);
+    testing_fs::removePath(root() + "/proc");
+    putNode("boardid", "7");
+    putNode(property, content);
+    QorIdentifier id(logger());
+    EXPECT_TRUE(determine(id));
+    EXPECT_TRUE(warned(qorid::cutNotice(root() + "/proc/device-tree/morvane/" + property)));
+    EXPECT_EQ(number, id.getHardwareNumber());
+  }
+}
+
 TEST_F(DeterminationTest, NamesAreSearchedBeforeAliases) {
   putKnownIds("One:1:Three\nTwo:2\nThree:3\n");
   putCpuinfo("Hardware\t: Three\n");
@@ -267,12 +311,14 @@ struct BoardNamesCase {
 
 TEST_F(DeterminationTest, BoardNamesComeLastAndEarlierNamesWin) {
   putKnownIds("SoC Board:20:brcm,bcm2711\nPi 4 Carrier:12:raspberrypi,4-model-b\n"
-              "Raspberry Pi 4 Model B:21\nAlias First:30:twin\ntwin:31\n");
+              "Raspberry Pi 4 Model B:21\nAlias First:30:twin\ntwin:31\n"
+              "Same Name:40:acme,same\nSame Name:41:acme,same\n");
   const std::map<int, HardwareIdentity> rows = {
       {12, {"Pi 4 Carrier", {"raspberrypi,4-model-b"}, 12}},
       {20, {"SoC Board", {"brcm,bcm2711"}, 20}},
       {21, {"Raspberry Pi 4 Model B", {}, 21}},
-      {31, {"twin", {}, 31}}};
+      {31, {"twin", {}, 31}},
+      {40, {"Same Name", {"acme,same"}, 40}}};
   const std::string zero = "a link to /dev/zero", dt = root() + "/proc/device-tree/";
   const Entry compatible{Level::kDebug, "Reading the board's compatible strings from " +
                                             dt + "compatible"};
@@ -311,6 +357,12 @@ TEST_F(DeterminationTest, BoardNamesComeLastAndEarlierNamesWin) {
         trying(piModel), named(piModel, "the real name", piModel)}},
       {"empty compatible", "", "6.1.0", "aarch64", "", "", std::nullopt, -1,
        {compatible, failed}},
+      {"two rows of one name, by compatible: the first", "", "6.1.0", "aarch64", "",
+       "Same Name"s, std::nullopt, 40,
+       {compatible, trying("Same Name"), named("Same Name", "the real name", "Same Name")}},
+      {"two rows of one name and alias, by the model's alias: the first", "", "6.1.0",
+       "aarch64", "", std::nullopt, "acme,same"s, 40,
+       {model, trying("acme,same"), named("acme,same", "an alias", "Same Name")}},
   };
   for (const BoardNamesCase& c : cases) {
     SCOPED_TRACE(c.what);

@@ -202,4 +202,37 @@ TEST_F(DtParserTest, ValuesUpTo1MiBAreReadWholeLongerOnesCutAndLogged) {
             testing_log::entries());
 }
 
+// The walk keeps parameters up to 16 MiB exactly, each costing its name,
+// its value and 64 bytes: sixteen of 1,048,500 bytes and a QOR_WAN of 9
+// fill it to the byte, so in whatever order the walk meets them the
+// seventeenth is the one left out, with its WARN. QOR_WAN is kept even past
+// the budget.
+TEST_F(DtParserTest, TheWalkKeepsSixteenMiBExactlyAndTheWanBeyond) {
+  const std::string value(1048500, 'v');
+  for (int i = 0; i < 17; ++i) {
+    prop("p" + std::to_string(i + 10), value);
+  }
+  prop("wan", "eth012345");
+  ASSERT_EQ(qorid::kWalkBudget, 16 * qorid::walkCost("QOR_P10", value) +
+                                    qorid::walkCost("QOR_WAN", "eth012345"));
+  QorIdentifier id(logger());
+  testing_log::clear();
+  EXPECT_EQ(0, walk(id, node()));
+  const std::vector<qor_param>& params = id.getParams();
+  ASSERT_EQ(17u, params.size());
+  EXPECT_EQ(1, std::count_if(params.begin(), params.end(),
+                             [](const qor_param& p) { return p.name == "QOR_WAN"; }));
+  ASSERT_EQ(1u, testing_log::entries().size());
+  EXPECT_EQ(testing_log::Level::kWarn, testing_log::entries()[0].level);
+  EXPECT_EQ(0u, testing_log::entries()[0].text.find("Left out of the parameters: " + node() + "/p"));
+
+  // One byte more of a value, and the WAN no longer fits: it is kept all the same.
+  prop("p10", value + "v");
+  QorIdentifier past(logger());
+  EXPECT_EQ(0, walk(past, node()));
+  const std::vector<qor_param>& kept = past.getParams();
+  EXPECT_EQ(1, std::count_if(kept.begin(), kept.end(),
+                             [](const qor_param& p) { return p.name == "QOR_WAN"; }));
+}
+
 }  // namespace

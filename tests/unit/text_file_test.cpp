@@ -1,7 +1,15 @@
 // The bounded reader of the system's files, and the seam that names them.
 #include "files.h"
+#include "full_io.h"
 #include "system.h"
 #include "text_file.h"
+
+#include <sys/time.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstring>
 
 #include <gtest/gtest.h>
 
@@ -104,6 +112,40 @@ TEST(TextFile, DirectoriesAndMissingFilesDoNotOpenFifosReadEmpty) {
   EXPECT_FALSE(fifo.readLine(line));  // no writer: nothing, at once
   EXPECT_EQ("Read only the first 1048576 bytes of /x, the rest is ignored",
             qorid::cutNotice("/x"));
+}
+
+// A signal whose handler does not ask for restarted calls interrupts a read
+// that waits: the read is made again, and every byte arrives.
+extern "C" void onAlarm(int /*signal*/) {}
+
+TEST(FullIo, AReadInterruptedByASignalStillGetsEveryByte) {
+  int fds[2];
+  ASSERT_EQ(0, ::pipe(fds));
+  const pid_t writer = ::fork();
+  if (writer == 0) {
+    ::close(fds[0]);
+    for (const char* part : {"first ", "second ", "third"}) {
+      ::usleep(30000);
+      (void)!::write(fds[1], part, std::strlen(part));
+    }
+    ::_exit(0);
+  }
+  ::close(fds[1]);
+  struct sigaction action {};
+  action.sa_handler = onAlarm;  // no SA_RESTART
+  struct sigaction before {};
+  ASSERT_EQ(0, ::sigaction(SIGALRM, &action, &before));
+  const struct itimerval every5ms = {{0, 5000}, {0, 5000}};
+  ASSERT_EQ(0, ::setitimer(ITIMER_REAL, &every5ms, nullptr));
+  std::string got(64, '\0');
+  const ssize_t n = qorid::readFull(fds[0], got.data(), got.size());
+  const struct itimerval off = {};
+  ::setitimer(ITIMER_REAL, &off, nullptr);
+  ::sigaction(SIGALRM, &before, nullptr);
+  ::close(fds[0]);
+  ::waitpid(writer, nullptr, 0);
+  ASSERT_EQ(18, n);
+  EXPECT_EQ("first second third", got.substr(0, 18));
 }
 
 // The seam: a root before every fixed path, a chosen uname or its failure.
