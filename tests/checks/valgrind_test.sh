@@ -7,17 +7,16 @@ command -v valgrind >/dev/null ||
 qorid=${1:-build}/tool/qorid
 log=$(mktemp "${TMPDIR:-/tmp}/qorid-valgrind-XXXXXX")
 trap 'rm -f "$log"' EXIT
-failures=0
+# shellcheck source=../support/checks.sh
+source "$(dirname "$0")/../support/checks.sh"
 for args in "" "--list" "--verbose" "--exec true"; do
   # shellcheck disable=SC2086
   if valgrind --quiet --leak-check=full --errors-for-leak-kinds=definite \
     --error-exitcode=99 "$qorid" $args >/dev/null 2>"$log"; then
-    echo "valgrind qorid $args: clean"
+    pass
   else
-    echo "FAIL: valgrind qorid $args"
-    cat "$log"
-    failures=$((failures + 1))
+    fail "valgrind qorid $args"
+    cat "$log" >&2
   fi
 done
-echo "valgrind: $failures failed"
-[ "$failures" -eq 0 ]
+finish
