@@ -2,6 +2,9 @@
 
 #include "decimal.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -24,6 +27,8 @@ constexpr size_t kMaxAppenders = 8;
 constexpr long long kMaxBackupIndex = 100;
 constexpr long long kMinRollingFileSize = 4096;
 constexpr long long kMaxRollingFileSize = INT_MAX;
+constexpr long long kMinPort = 1;
+constexpr long long kMaxPort = 65535;
 
 using Values = std::map<std::string, std::string>;
 
@@ -181,44 +186,96 @@ std::string typeOf(const Values& values, const std::string& appender) {
   return dot == std::string::npos ? type : type.substr(dot + 1);
 }
 
+bool isFileType(const std::string& type) {
+  return type == "FileAppender" || type == "RollingFileAppender" ||
+         type == "DailyRollingFileAppender";
+}
+
 // A rolling appender renames its backups one by one whenever the file has
 // grown to maxFileSize: an index near UINT_MAX (-1 becomes that) and a tiny
 // size make every logged line take hours.
-std::string rollingProblemOf(const Values& values, const std::vector<std::string>& appenders) {
-  for (const std::string& name : appenders) {
-    if (typeOf(values, name) != "RollingFileAppender") {
-      continue;
+std::string rollingProblemOf(const Values& values, const std::string& key,
+                             const std::string& at) {
+  if (const auto index = values.find(key + ".maxBackupIndex"); index != values.end()) {
+    const Setting setting = settingOf(index->second);
+    if (setting.value < 0 || setting.value > kMaxBackupIndex) {
+      return at + "maxBackupIndex " + setting.shown + " is not from 0 to " +
+             std::to_string(kMaxBackupIndex);
     }
-    const std::string key = "appender." + name;
-    const std::string at = "appender " + name + ": ";
-    if (const auto index = values.find(key + ".maxBackupIndex"); index != values.end()) {
-      const Setting setting = settingOf(index->second);
-      if (setting.value < 0 || setting.value > kMaxBackupIndex) {
-        return at + "maxBackupIndex " + setting.shown + " is not from 0 to " +
-               std::to_string(kMaxBackupIndex);
-      }
+  }
+  if (const auto size = values.find(key + ".maxFileSize"); size != values.end()) {
+    const Setting setting = settingOf(size->second);
+    if (setting.value < kMinRollingFileSize) {
+      return at + "maxFileSize " + setting.shown + " is below " +
+             std::to_string(kMinRollingFileSize) + " bytes";
     }
-    if (const auto size = values.find(key + ".maxFileSize"); size != values.end()) {
-      const Setting setting = settingOf(size->second);
-      if (setting.value < kMinRollingFileSize) {
-        return at + "maxFileSize " + setting.shown + " is below " +
-               std::to_string(kMinRollingFileSize) + " bytes";
-      }
-      if (setting.value > kMaxRollingFileSize) {
-        return at + "maxFileSize " + setting.shown + " is above " +
-               std::to_string(kMaxRollingFileSize) + " bytes";
-      }
+    if (setting.value > kMaxRollingFileSize) {
+      return at + "maxFileSize " + setting.shown + " is above " +
+             std::to_string(kMaxRollingFileSize) + " bytes";
     }
   }
   return {};
 }
 
+// A SyslogAppender looks its syslogHost up (gethostbyname) when it is made,
+// and a name's lookup waits as long as the resolver does: seconds for each
+// server that does not answer. An IPv4 address in dotted decimal is taken
+// as it is. Port 0 is no port, every line sent there fails; a number past
+// 65535 is cut to 16 bits (65536 is 0 again), so it is judged whole.
+std::string syslogProblemOf(const Values& values, const std::string& key,
+                            const std::string& at) {
+  const auto host = values.find(key + ".syslogHost");
+  if (host == values.end()) {
+    return at + "no syslogHost, and looking up its default, localhost, could wait";
+  }
+  in_addr address{};
+  if (inet_pton(AF_INET, host->second.c_str(), &address) != 1) {
+    return at + "syslogHost \"" + host->second +
+           "\" is not an IPv4 address in dotted decimal: looking a name up could wait";
+  }
+  if (const auto port = values.find(key + ".portNumber"); port != values.end()) {
+    const Setting setting = settingOf(port->second);
+    if (setting.value < kMinPort || setting.value > kMaxPort) {
+      return at + "portNumber " + setting.shown + " is not from " + std::to_string(kMinPort) +
+             " to " + std::to_string(kMaxPort);
+    }
+  }
+  return {};
+}
+
+// Why appender `name` must not be made, empty when it may: only types whose
+// lines can neither wait nor end the program are made, and of those, only
+// settings that keep them so. Its type is judged before its settings.
+std::string appenderProblemOf(const Values& values, const std::string& name) {
+  const std::string key = "appender." + name;
+  const std::string at = "appender " + name + ": ";
+  const std::string type = typeOf(values, name);
+  if (type == "RollingFileAppender") {
+    return rollingProblemOf(values, key, at);
+  }
+  if (type == "ConsoleAppender" || isFileType(type)) {
+    return {};  // a file that is a FIFO is refused once the files are looked at
+  }
+  if (type == "SyslogAppender") {
+    return syslogProblemOf(values, key, at);
+  }
+  if (type == "LocalSyslogAppender") {
+    return at + "a LocalSyslogAppender could wait: syslog(3) writes to /dev/log blocking";
+  }
+  if (type == "AbortAppender") {
+    return at + "an AbortAppender ends the program at its first line";
+  }
+  // Whatever else log4cpp may make (a later version's, a platform's own) is
+  // not known never to wait.
+  return at + "type \"" + values.at(key) +
+         "\" is not one known never to wait (ConsoleAppender, FileAppender, "
+         "RollingFileAppender, DailyRollingFileAppender, SyslogAppender)";
+}
+
 std::vector<AppenderFile> filesOf(const Values& values, const std::vector<std::string>& appenders) {
   std::vector<AppenderFile> files;
   for (const std::string& name : appenders) {
-    const std::string type = typeOf(values, name);
-    if (type == "FileAppender" || type == "RollingFileAppender" ||
-        type == "DailyRollingFileAppender") {
+    if (isFileType(typeOf(values, name))) {
       const auto file = values.find("appender." + name + ".fileName");
       files.push_back({name, file != values.end() ? file->second : "foobar"});
     }
@@ -309,9 +366,11 @@ ConfigVerdict checkConfiguration(const std::string& text, EnvironmentLookup look
   if (appenders.size() > kMaxAppenders) {
     return {"more than " + std::to_string(kMaxAppenders) + " appenders", {}, {}};
   }
-  std::string problem = rollingProblemOf(values, appenders);
-  if (!problem.empty()) {
-    return {std::move(problem), {}, {}};
+  for (const std::string& name : appenders) {
+    std::string problem = appenderProblemOf(values, name);
+    if (!problem.empty()) {
+      return {std::move(problem), {}, {}};
+    }
   }
   std::vector<AppenderFile> files = filesOf(values, appenders);
   return {{}, std::move(appenders), std::move(files)};

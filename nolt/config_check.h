@@ -29,8 +29,8 @@ struct AppenderFile {
 
 struct ConfigVerdict {
   // Why log4cpp must not be handed the text: "line N ..." for a line or a
-  // value past the limits, "appender NAME: ..." for a rolling appender's
-  // settings. Empty when the text may go on.
+  // value past the limits, "more than 8 appenders", "appender NAME: ..." for
+  // an appender's type or settings. Empty when the text may go on.
   std::string problem;
   // The appenders log4cpp will make (one for each key "appender.NAME" where
   // NAME has no dot), by name; empty when refused.
@@ -59,9 +59,16 @@ struct ConfigVerdict {
 // "%m" (none between the braces of "%d{...}"); at most 8 appenders; a
 // RollingFileAppender's maxBackupIndex from 0 to 100
 // and maxFileSize from 4096 to 2147483647, the numbers as written (blanks, a
-// sign, digits; none is 0). The first problem met is the one given: the
-// lines in order, then the number of appenders, then the rolling appenders
-// by name.
+// sign, digits; none is 0).
+// The appenders: only types that can neither wait nor end the program, a
+// ConsoleAppender, a file appender, and a SyslogAppender whose syslogHost
+// is an IPv4 address in dotted decimal (inet_pton's; a name is looked up)
+// and whose portNumber, where given, is from 1 to 65535 (as written). A
+// LocalSyslogAppender (syslog(3) writes to /dev/log blocking), an
+// AbortAppender and any other type are refused, each with its reason.
+// The first problem met is the one given: the lines in order, then the
+// number of appenders, then the appenders by name, each its type before its
+// settings.
 ConfigVerdict checkConfiguration(const std::string& text, EnvironmentLookup lookup);
 
 }  // namespace nolt

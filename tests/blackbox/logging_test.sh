@@ -107,25 +107,63 @@ esac
 check "broken config: then the default" "$default" "$(sed -n 2p "$WORK/err")"
 check "broken config: nothing at DEBUG" "0" "$(grep -c DEBUG "$WORK/err")"
 
+# silent_peer unix PATH | udp PORT: a setup line for the sandbox (NET_SETUP)
+# that binds a datagram socket at PATH, or at 127.0.0.1:PORT, and leaves it
+# to a process that never reads it (gone with the sandbox).
+silent_peer() {
+  command -v python3 >/dev/null ||
+    { echo "FAIL: a peer that never reads needs python3" >&2; exit 1; }
+  printf 'python3 -c %q %q %q </dev/null >/dev/null 2>&1\n' 'import os, socket, sys, time
+if sys.argv[1] == "unix":
+    s = socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM)
+    s.bind(sys.argv[2])
+else:
+    s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    s.bind(("127.0.0.1", int(sys.argv[2])))
+if os.fork() == 0:
+    time.sleep(3600)
+os._exit(0)' "$1" "$2"
+}
+
 # What cannot be a configuration is refused the same way, without waiting
 # for a writer and before log4cpp sees it: anything but a regular file, a
-# file past 64 KiB, and a text past the limits (a category deep enough to
-# overflow log4cpp's stack). The text's rules are nolt_config_test.cpp's
-# table, a log file that is a FIFO nolt_test.cpp's.
+# file past 64 KiB, a text past the limits (a category deep enough to
+# overflow log4cpp's stack), and appenders that could wait or end the
+# program, each in the world where it would: syslog(3) to a /dev/log that
+# nobody reads (the board's own /dev), a syslog host that is a name and a
+# name server that never answers, an abort. The text's rules are
+# nolt_config_test.cpp's table, a log file that is a FIFO nolt_test.cpp's.
 levels=$(printf '.a%.0s' {1..40})
 while IFS='|' read -r kind reason; do
   root=$(new_root "refused-$kind" "$DUMPS/armv7-generic-unknown")
   conf=$root/etc/qorid.conf
+  appender=(rootCategory=ERROR 'category.qorid=DEBUG, log' appender.log.layout=PatternLayout)
+  : >"$WORK/setup.sh"
   case $kind in
     fifo) mkfifo "$conf" ;;
     directory) mkdir "$conf" ;;
     device) ln -s /dev/zero "$conf" ;;
     large) head -c 70000 /dev/zero | tr '\0' '#' >"$conf" ;;
     levels) printf 'log4cpp.rootCategory=ERROR\nlog4cpp.category.a%s=DEBUG\n' "$levels" >"$conf" ;;
+    local-syslog)
+      printf 'log4cpp.%s\n' "${appender[@]}" appender.log=LocalSyslogAppender >"$conf"
+      printf 'mount -t tmpfs board-dev %q\ntouch %q\nmount --bind /dev/null %q\n' \
+        "$root/dev" "$root/dev/null" "$root/dev/null" >"$WORK/setup.sh"
+      silent_peer unix "$root/dev/log" >>"$WORK/setup.sh"
+      ;;
+    syslog-name)
+      printf 'log4cpp.%s\n' "${appender[@]}" appender.log=SyslogAppender \
+        appender.log.syslogHost=loghost.example.net >"$conf"
+      printf 'nameserver 127.0.0.1\n' >"$root/etc/resolv.conf"
+      printf 'hosts: files dns\n' >"$root/etc/nsswitch.conf"
+      printf '127.0.0.1 localhost\n' >"$root/etc/hosts"
+      silent_peer udp 53 >"$WORK/setup.sh"
+      ;;
+    abort) printf 'log4cpp.%s\n' "${appender[@]}" appender.log=AbortAppender >"$conf" ;;
   esac
-  run "$root" "$QORID"
+  NET_SETUP=$WORK/setup.sh run "$root" "$QORID" -v
   check "$kind: exit status" 0 "$status"
-  check "$kind: output" "-1" "$out"
+  check "$kind: output" "-1 - Unknown" "$out"
   check "$kind: refused" "nolt: ignoring logging configuration /etc/qorid.conf: $reason" \
     "$(head -n 1 "$WORK/err")"
   check "$kind: then the default" "$default" "$(sed -n 2p "$WORK/err")"
@@ -135,6 +173,9 @@ directory|a directory, not a regular file
 device|a device, not a regular file
 large|larger than 65536 bytes
 levels|line 2: a category name of more than 32 levels
+local-syslog|appender log: a LocalSyslogAppender could wait: syslog(3) writes to /dev/log blocking
+syslog-name|appender log: syslogHost "loghost.example.net" is not an IPv4 address in dotted decimal: looking a name up could wait
+abort|appender log: an AbortAppender ends the program at its first line
 CASES
 
 # The limits themselves are accepted: a hundred backups of 4096 bytes, and

@@ -15,7 +15,7 @@ libdir=$(cd "$prefix" && ls -d lib*/libqorid.so.1 | xargs dirname | head -n 1)
 for f in bin/qorid "$libdir/libqorid.so.1" "$libdir/libnolt.so.0" "$libdir/libqorid.so" \
   include/qorid/qorid.h include/qorid/hardware_identity.h include/nolt/nolt.h "$libdir/cmake/qorid/qoridConfig.cmake" \
   "$libdir/cmake/qorid/qoridConfigVersion.cmake" "$libdir/pkgconfig/qorid.pc" share/doc/qorid/examples/qorid.conf \
-  share/man/man1/qorid-dump.1.gz libexec/qorid/qorid-publish; do
+  share/man/man1/qorid-dump.1.gz share/man/man5/qorid.conf.5.gz libexec/qorid/qorid-publish; do
   expect_file "$prefix/$f"
 done
 # qorid reads /etc/qorid.conf only: a prefix install writes no copy it would

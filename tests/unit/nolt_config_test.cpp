@@ -18,6 +18,11 @@ const char* fakeEnvironment(const char* name) {
 }
 
 const std::string kRolling = "appender.r=RollingFileAppender\n";  // line 1
+const std::string kSyslog = "appender.s=SyslogAppender\n";
+const std::string kNotKnown =
+    "\" is not one known never to wait (ConsoleAppender, FileAppender, RollingFileAppender, "
+    "DailyRollingFileAppender, SyslogAppender)";
+const std::string kLooksUp = "\" is not an IPv4 address in dotted decimal: looking a name up could wait";
 
 std::string levels(int count) {
   std::string name = "a";
@@ -112,6 +117,38 @@ TEST(NoltConfigTest, EachRuleGivesItsReason) {
        "appender r: maxBackupIndex -1 is not from 0 to 100"},
       {"appender.r=DailyRollingFileAppender\nappender.r.maxFileSize=0\n", ""},
       {"appender.r=FileAppender\nappender.r.maxBackupIndex=-1\n", ""},
+      {"appender.c=ConsoleAppender\nappender.f=FileAppender\nappender.r=RollingFileAppender\n"
+       "appender.d=DailyRollingFileAppender\n" + kSyslog + "appender.s.syslogHost=198.51.100.7\n",
+       ""},
+      {"appender.l=LocalSyslogAppender\n",
+       "appender l: a LocalSyslogAppender could wait: syslog(3) writes to /dev/log blocking"},
+      {"appender.a=org.apache.log4j.AbortAppender\n",
+       "appender a: an AbortAppender ends the program at its first line"},
+      {"appender.x=NoSuchAppender\n", "appender x: type \"NoSuchAppender" + kNotKnown},
+      {"appender.x=org.apache.log4j.net.SMTPAppender\n",
+       "appender x: type \"org.apache.log4j.net.SMTPAppender" + kNotKnown},
+      {"appender.x=fileappender\n", "appender x: type \"fileappender" + kNotKnown},
+      {"appender.x=\n", "appender x: type \"" + kNotKnown},
+      {kSyslog, "appender s: no syslogHost, and looking up its default, localhost, could wait"},
+      {kSyslog + "appender.s.syslogHost=localhost\n", "appender s: syslogHost \"localhost" + kLooksUp},
+      {kSyslog + "appender.s.syslogHost=loghost.example.net\n",
+       "appender s: syslogHost \"loghost.example.net" + kLooksUp},
+      {kSyslog + "appender.s.syslogHost=127.1\n", "appender s: syslogHost \"127.1" + kLooksUp},
+      {kSyslog + "appender.s.syslogHost=198.51.100.256\n",
+       "appender s: syslogHost \"198.51.100.256" + kLooksUp},
+      {kSyslog + "appender.s.syslogHost=\n", "appender s: syslogHost \"" + kLooksUp},
+      {kSyslog + "host=198.51.100.7\nappender.s.syslogHost= ${host} \nappender.s.portNumber=514\n",
+       ""},
+      {kSyslog + "appender.s.syslogHost=198.51.100.7\nappender.s.portNumber=0\n",
+       "appender s: portNumber 0 is not from 1 to 65535"},
+      {kSyslog + "appender.s.syslogHost=198.51.100.7\nappender.s.portNumber=65536\n",
+       "appender s: portNumber 65536 is not from 1 to 65535"},
+      {kSyslog + "appender.s.syslogHost=198.51.100.7\nappender.s.portNumber=65535\n", ""},
+      {"appender.b=AbortAppender\n" + kSyslog + "appender.a=RollingFileAppender\n"
+       "appender.a.maxFileSize=0\n", "appender a: maxFileSize 0 is below 4096 bytes"},
+      {appenders(8) + "appender.z=AbortAppender\n", "more than 8 appenders"},
+      {"appender.l=LocalSyslogAppender\n" + std::string(4097, '#'),
+       "line 2 is longer than 4096 bytes"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.text.substr(0, 300));

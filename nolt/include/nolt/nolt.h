@@ -36,7 +36,14 @@ class NOLT_EXPORT cNolt {
   //     and a ConversionPattern has at most 32 conversions ("%%" is none,
   //     what "%d{...}" holds between its braces neither), at most 4 of them
   //     "%m";
-  //   - there are at most 8 appenders;
+  //   - there are at most 8 appenders, each of a type that can neither
+  //     wait nor end the program: ConsoleAppender, FileAppender,
+  //     RollingFileAppender, DailyRollingFileAppender, or SyslogAppender
+  //     with a syslogHost that is an IPv4 address in dotted decimal (a name's
+  //     lookup could wait) and a portNumber, where given, from 1 to 65535.
+  //     Any other is refused: LocalSyslogAppender (syslog(3) waits while
+  //     /dev/log is not read), AbortAppender (it ends the program), and a
+  //     type not known to be safe;
   //   - a RollingFileAppender's maxBackupIndex, where given, is from 0 to
   //     100, and its maxFileSize from 4096 to 2147483647 (the numbers as
   //     written, before log4cpp's int reading could wrap them);
