@@ -5,6 +5,9 @@
 #include <log4cpp/Appender.hh>
 #include <log4cpp/Category.hh>
 #include <log4cpp/FileAppender.hh>
+#include <log4cpp/Layout.hh>
+#include <log4cpp/LayoutAppender.hh>
+#include <log4cpp/LoggingEvent.hh>
 #include <log4cpp/RollingFileAppender.hh>
 
 #include <fcntl.h>
@@ -36,6 +39,23 @@ struct FileAppenderAccess : log4cpp::FileAppender {
     return appender.*(&FileAppenderAccess::_fileName);
   }
 };
+
+// log4cpp gives an appender's layout to its own subclasses only.
+struct LayoutAccess : log4cpp::LayoutAppender {
+  static log4cpp::Layout& of(log4cpp::LayoutAppender& appender) {
+    return (appender.*(&LayoutAccess::_getLayout))();
+  }
+};
+
+// The bytes of the line `appender` was handed, as its layout writes it: a
+// pattern's widths pad a short message to many times its size, and that is
+// what a console or a syslog server gets. The message's bytes for an
+// appender without a layout.
+size_t lineBytes(log4cpp::Appender& appender, const log4cpp::LoggingEvent& event) {
+  auto* withLayout = dynamic_cast<log4cpp::LayoutAppender*>(&appender);
+  return withLayout != nullptr ? LayoutAccess::of(*withLayout).format(event).size()
+                               : event.message.size();
+}
 
 // A descriptor that log4cpp's blocking writes could wait on for ever: a FIFO
 // whose reader does not read, a socket. Made non-blocking: a line it cannot
@@ -198,8 +218,7 @@ bool mayAppend(log4cpp::Appender& appender, log4cpp::Priority::Value priority) {
   return !budget.spent;
 }
 
-// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): a size, then an errno
-void afterAppend(log4cpp::Appender& appender, size_t messageBytes, int error) {
+void afterAppend(log4cpp::Appender& appender, const log4cpp::LoggingEvent& event, int error) {
   const auto* file = dynamic_cast<const log4cpp::FileAppender*>(&appender);
   if (file != nullptr && isWriteError(error, FileAppenderAccess::fd(*file))) {
     nameOnce(*file, "write", std::strerror(error));
@@ -215,7 +234,7 @@ void afterAppend(log4cpp::Appender& appender, size_t messageBytes, int error) {
   if (same && now.st_size >= budget.file.st_size) {
     budget.bytes += static_cast<size_t>(now.st_size - budget.file.st_size);
   } else {
-    budget.bytes += messageBytes;
+    budget.bytes += lineBytes(appender, event);
     budget.rollOvers += now.st_nlink != 0 && budget.file.st_nlink != 0 ? 1 : 0;
     if (rolling && now.st_nlink == 0) {
       neverWaitOn(FileAppenderAccess::fd(*file));  // reopened as something else

@@ -9,6 +9,7 @@
 
 #include "config_check.h"
 
+#include <log4cpp/LoggingEvent.hh>
 #include <log4cpp/Priority.hh>
 
 #include <cstddef>
@@ -53,20 +54,21 @@ size_t spentAppenders();
 // the line through, and it has not reached a limit since forgetAppenders().
 bool mayAppend(log4cpp::Appender& appender, log4cpp::Priority::Value priority);
 
-// After `appender` was handed a line whose message has `messageBytes`
-// bytes, with the errno it left (set to 0 before):
+// After `appender` was handed `event`, with the errno it left (set to 0
+// before):
 //   - a file appender whose write failed is named, "nolt: cannot write log
 //     file FILE: REASON" (a non-blocking one that could not take the line at
 //     once: "Resource temporarily unavailable");
 //   - a rolling appender's descriptor, which it may have reopened, is made
 //     close-on-exec (and non-blocking as checkLogFiles says);
 //   - the line is counted: kMaxAppendedLines lines, kMaxAppendedBytes bytes
-//     (what a log file grew by, else the message's bytes) or kMaxRollOvers
+//     (what a log file grew by, else the line's bytes as the appender's
+//     layout writes it: what a console or a syslog server gets) or kMaxRollOvers
 //     times that a log file started anew are the most an appender is handed;
 //     the one that reaches a limit is named, "nolt: dropping the later lines
 //     of appender NAME: N lines (N bytes, N roll-overs) since logging was
 //     configured".
-void afterAppend(log4cpp::Appender& appender, size_t messageBytes, int error);
+void afterAppend(log4cpp::Appender& appender, const log4cpp::LoggingEvent& event, int error);
 
 }  // namespace nolt
 

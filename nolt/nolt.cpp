@@ -224,7 +224,7 @@ void logv(log4cpp::Category* category, log4cpp::Priority::Value priority,
       } catch (...) {
         // This appender loses the line; the others still get it.
       }
-      nolt::afterAppend(*appender, event.message.size(), errno);
+      nolt::afterAppend(*appender, event, errno);
     }
   } catch (...) {
     // Logging is optional: it must never stop the program.

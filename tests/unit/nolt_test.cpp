@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -358,6 +359,32 @@ TEST(NoltTest, AnAppenderPastItsLimitsIsHandedNoMoreLines) {
     }
     cNolt::init(nullptr);
   }
+}
+
+// An appender without a file of its own (a console, a syslog server) is
+// counted by what its layout writes: a pattern that pads each short message
+// to 1024 bytes (1025 with its newline) reaches the 4 MiB with its 4093rd
+// line, not after 466,000.
+TEST(NoltTest, AConsoleIsCountedByItsPaddedLines) {
+  const testing_fs::TempDir dir;
+  const std::string conf = dir.path() + "/qorid.conf";
+  testing_fs::writeFile(conf,
+                        "log4cpp.rootCategory=DEBUG, console\n"
+                        "log4cpp.appender.console=ConsoleAppender\n"
+                        "log4cpp.appender.console.layout=PatternLayout\n"
+                        "log4cpp.appender.console.layout.ConversionPattern=%-1024m%n\n");
+  ::testing::internal::CaptureStdout();
+  ::testing::internal::CaptureStderr();
+  cNolt::init(conf.c_str());
+  for (int i = 0; i < 5000; ++i) {
+    cNolt("padded").debug("%s", "short");
+  }
+  const std::string out = ::testing::internal::GetCapturedStdout();
+  EXPECT_EQ("nolt: dropping the later lines of appender console: 4194304 bytes since logging "
+            "was configured\n",
+            ::testing::internal::GetCapturedStderr());
+  EXPECT_EQ(4093, std::count(out.begin(), out.end(), '\n'));  // the 4093rd reaches it
+  cNolt::init(nullptr);
 }
 
 TEST(NoltTest, ALogFileThatCannotBeWrittenIsNamedOncePerConfiguration) {

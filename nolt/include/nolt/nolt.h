@@ -66,7 +66,8 @@ class NOLT_EXPORT cNolt {
   // at the first line that fails.
   //
   // Each appender is handed at most 10000 lines and 4194304 bytes (what its
-  // log file grew by, else the messages' bytes) per configuration, and a
+  // log file grew by, else its lines as its layout writes them) per
+  // configuration, and a
   // file appender whose file starts anew (a rolling appender's roll-over)
   // at most 16 times: the line that reaches a limit is its last, said once,
   // "nolt: dropping the later lines of appender NAME: 10000 lines (4194304
