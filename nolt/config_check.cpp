@@ -1,6 +1,7 @@
 #include "config_check.h"
 
 #include "decimal.h"
+#include "logging_limits.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -16,19 +17,6 @@
 namespace nolt {
 
 namespace {
-
-// The limits of a configuration, as nolt.h states them.
-constexpr size_t kMaxLineLength = 4096;
-constexpr size_t kMaxCategoryLevels = 32;
-constexpr long kMaxPatternWidth = 1024;
-constexpr size_t kMaxPatternConversions = 32;
-constexpr size_t kMaxPatternMessages = 4;
-constexpr size_t kMaxAppenders = 8;
-constexpr long long kMaxBackupIndex = 100;
-constexpr long long kMinRollingFileSize = 4096;
-constexpr long long kMaxRollingFileSize = INT_MAX;
-constexpr long long kMinPort = 1;
-constexpr long long kMaxPort = 65535;
 
 using Values = std::map<std::string, std::string>;
 

@@ -1,7 +1,7 @@
-// Checking the text of a logging configuration against the limits that
-// cNolt::init states (nolt.h), read as log4cpp will read it. The text alone
-// is judged: nothing here opens, stats or reads a file. Thread-safe as long
-// as the lookup given is.
+// Checking the text of a logging configuration against nolt's limits
+// (logging_limits.h), read as log4cpp will read it. The text alone is
+// judged: nothing here opens, stats or reads a file. Thread-safe as long as
+// the lookup given is.
 #ifndef NOLT_CONFIG_CHECK_H_
 #define NOLT_CONFIG_CHECK_H_
 
@@ -52,19 +52,19 @@ struct ConfigVerdict {
 //   - the first value of a key counts;
 //   - an appender's type is its value after the last dot (all of it
 //     without one).
-// The limits: a line of at most 4096 bytes, and a value of at most as many
-// once substituted; at most 32 levels in the category name of a
-// "category." or "additivity." key; widths of at most 1024 in a
-// ConversionPattern, and at most 32 conversions in one, at most 4 of them
-// "%m" (none between the braces of "%d{...}"); at most 8 appenders; a
-// RollingFileAppender's maxBackupIndex from 0 to 100
-// and maxFileSize from 4096 to 2147483647, the numbers as written (blanks, a
-// sign, digits; none is 0).
+// The limits (logging_limits.h): a line, and a value once substituted, of
+// at most kMaxLineLength bytes; at most kMaxCategoryLevels levels in the category
+// name of a "category." or "additivity." key; in a ConversionPattern,
+// widths of at most kMaxPatternWidth, at most kMaxPatternConversions
+// conversions, at most kMaxPatternMessages of them "%m" (none between the
+// braces of "%d{...}"); at most kMaxAppenders appenders; a
+// RollingFileAppender's maxBackupIndex and maxFileSize, a SyslogAppender's
+// portNumber within theirs, the numbers as written (blanks, a sign, digits;
+// none is 0).
 // The appenders: only types that can neither wait nor end the program, a
 // ConsoleAppender, a file appender, and a SyslogAppender whose syslogHost
-// is an IPv4 address in dotted decimal (inet_pton's; a name is looked up)
-// and whose portNumber, where given, is from 1 to 65535 (as written). A
-// LocalSyslogAppender (syslog(3) writes to /dev/log blocking), an
+// is an IPv4 address in dotted decimal (inet_pton's; a name is looked up).
+// A LocalSyslogAppender (syslog(3) writes to /dev/log blocking), an
 // AbortAppender and any other type are refused, each with its reason.
 // The first problem met is the one given: the lines in order, then the
 // number of appenders, then the appenders by name, each its type before its

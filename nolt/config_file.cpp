@@ -1,5 +1,7 @@
 #include "config_file.h"
 
+#include "logging_limits.h"
+
 #include "nolt_testing.h"
 
 #include <fcntl.h>
@@ -16,9 +18,6 @@
 namespace nolt {
 
 namespace {
-
-// The limit of a configuration file, as nolt.h states it.
-constexpr size_t kMaxFileSize = 65536;
 
 bool gProcFdMissing = false;  // noltSetProcFdMissingForTesting
 

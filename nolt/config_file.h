@@ -18,9 +18,10 @@ struct ConfigFile {
   std::string text;     // all of it
 };
 
-// Reads the file at `path`, which must be a regular file of at most 65536
-// bytes; the problems are "larger than 65536 bytes", "a FIFO, not a regular
-// file" (a directory, a device, "not a regular file" for other kinds) and
+// Reads the file at `path`, which must be a regular file of at most
+// kMaxFileSize bytes (logging_limits.h); the problems are "larger than 65536
+// bytes", "a FIFO, not a regular file" (a directory, a device, "not a
+// regular file" for other kinds) and
 // the strerror text of a failed open or read. Opening never waits, also for
 // a FIFO without a writer.
 ConfigFile readConfigFile(const char* path);

@@ -8,6 +8,7 @@
 #define NOLT_LOG_FILES_H_
 
 #include "config_check.h"
+#include "logging_limits.h"
 
 #include <log4cpp/LoggingEvent.hh>
 #include <log4cpp/Priority.hh>
@@ -21,12 +22,6 @@ class Appender;
 }
 
 namespace nolt {
-
-// What one appender is handed, at most, between two forgetAppenders(): the
-// line that reaches a limit is the last it gets.
-constexpr size_t kMaxAppendedLines = 10000;
-constexpr size_t kMaxAppendedBytes = 4 << 20;
-constexpr size_t kMaxRollOvers = 16;
 
 // Why the files of `files` must not be handed to log4cpp, empty when they
 // may: the first that is a FIFO gives "appender NAME: PATH is a FIFO:
