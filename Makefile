@@ -67,7 +67,8 @@ robustness: build check-deps
 	ctest --preset robustness
 
 # Every test again under AddressSanitizer, UndefinedBehaviorSanitizer and
-# LeakSanitizer (the install test links uninstrumented programs: left out).
+# LeakSanitizer (the install test and the pages' commands link uninstrumented
+# programs: left out).
 asan: check-deps
 	cmake --preset asan $(WERROR)
 	cmake --build --preset asan

@@ -27,6 +27,7 @@ packages=(
   python3                     # the JSON tests read the output with its json module
   busybox locales             # --export read back by busybox sh, and under CJK locales
   strace e2fsprogs            # publication tests: runs held back or stopped, a file system of few inodes
+  jq man-db                   # the commands of the documentation pages (docs.commands)
 )
 packages+=("$@")
 
