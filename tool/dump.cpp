@@ -2,10 +2,8 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/utsname.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,6 +23,7 @@
 #include "full_io.h"
 #include "one_line.h"
 #include "parameter_names.h"
+#include "process.h"
 #include "system.h"
 #include "text_file.h"
 #include "wan.h"
@@ -144,154 +143,15 @@ void makeDirectory(const std::string& path) {
 
 // --- commands -------------------------------------------------------------
 
-bool isExecutableFile(const std::string& path) {
-  struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-         ::access(path.c_str(), X_OK) == 0;
-}
+void watchChild(pid_t child) { gChild = child; }
 
-// The absolute entries of the folder list `path`, in its order. An empty
-// entry (the current directory) and a relative one are skipped: a command
-// is never taken from the folder the dump is run in, which may be anyone's.
-std::vector<std::string> absoluteEntries(const std::string& path) {
-  std::vector<std::string> dirs;
-  size_t start = 0;
-  for (;;) {
-    const size_t end = path.find(':', start);
-    std::string dir = path.substr(start, end == std::string::npos ? end : end - start);
-    if (!dir.empty() && dir[0] == '/') {
-      dirs.push_back(std::move(dir));
-    }
-    if (end == std::string::npos) {
-      return dirs;
-    }
-    start = end + 1;
-  }
-}
-
-// The PATH the dump looks commands up on and hands to what it runs (tar
-// runs gzip through it): the absolute entries of `path`, or of the C
-// library's default when `path` is null, then /usr/sbin and /sbin, where ip
-// lives and a user's PATH may not reach.
-std::string commandPath(const char* path) {
-  std::string given;
-  if (path != nullptr) {
-    given = path;
-  } else if (const size_t size = ::confstr(_CS_PATH, nullptr, 0); size > 0) {
-    given.resize(size);
-    (void)::confstr(_CS_PATH, given.data(), size);
-    given.resize(size - 1);
-  }
-  std::string kept;
-  for (const std::string& dir : absoluteEntries(given)) {
-    kept.append(dir).append(":");
-  }
-  return kept.append("/usr/sbin:/sbin");
-}
-
-// The command `name` on PATH's absolute entries, as `command -v` finds it;
-// "" when it is not there.
-std::string onPath(const std::string& name) {
-  const char* path = std::getenv("PATH");
-  if (path == nullptr || name.empty() || name.find('/') != std::string::npos) {
-    return "";
-  }
-  for (const std::string& dir : absoluteEntries(path)) {
-    std::string candidate = dir;
-    candidate.append("/").append(name);
-    if (isExecutableFile(candidate)) {
-      return candidate;
-    }
-  }
-  return "";
-}
-
-enum class Stream { kInherit, kNull, kCapture };
-
-struct Ran {
-  bool started = false;
-  int status = 0;        // as a shell gives it: the exit status, 128 + a signal
-  std::string captured;  // the captured stream, at most kOutputLimit bytes
-};
-
-// Runs `argv` (argv[0] looked up by onPath unless it holds a slash),
-// standard input inherited, its standard output into `outFd` (or captured
-// when -1), its standard error as `err` says. Only one stream is captured.
-Ran runCommand(const std::vector<std::string>& argv, int outFd, Stream err) {
-  Ran ran;
-  // Started by the path found here, not by a search of the C library's.
-  const std::string program = argv[0].find('/') != std::string::npos ? argv[0] : onPath(argv[0]);
-  if (program.empty()) {
-    return ran;
-  }
-  int pipeFds[2] = {-1, -1};
-  const bool capture = outFd < 0 || err == Stream::kCapture;
-  if (capture && ::pipe2(pipeFds, O_CLOEXEC) != 0) {
-    return ran;
-  }
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, outFd < 0 ? pipeFds[1] : outFd, STDOUT_FILENO);
-  if (err == Stream::kNull) {
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-  } else if (err == Stream::kCapture) {
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDERR_FILENO);
-  }
-  // The child starts with the default dispositions, as the shell's children.
-  posix_spawnattr_t attr;
-  posix_spawnattr_init(&attr);
-  sigset_t defaults;
-  sigemptyset(&defaults);
-  sigaddset(&defaults, SIGHUP);
-  sigaddset(&defaults, SIGINT);
-  sigaddset(&defaults, SIGTERM);
-  posix_spawnattr_setsigdefault(&attr, &defaults);
-  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF);
-  std::vector<char*> args(argv.size() + 1, nullptr);
-  std::transform(argv.begin(), argv.end(), args.begin(),
-                 [](const std::string& arg) { return const_cast<char*>(arg.c_str()); });
-  pid_t pid;
-  const int spawned = posix_spawn(&pid, program.c_str(), &actions, &attr, args.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attr);
-  if (capture) {
-    ::close(pipeFds[1]);
-  }
-  if (spawned != 0) {
-    if (capture) {
-      ::close(pipeFds[0]);
-    }
-    return ran;
-  }
-  gChild = pid;
-  ran.started = true;
-  if (capture) {
-    char buffer[4096];
-    for (;;) {
-      const ssize_t n = readSome(pipeFds[0], buffer, sizeof buffer);
-      if (n <= 0) {
-        break;
-      }
-      const size_t room = kOutputLimit - ran.captured.size();
-      ran.captured.append(buffer, std::min(room, static_cast<size_t>(n)));
-    }
-    ::close(pipeFds[0]);
-  }
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  gChild = 0;
-  ran.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+// `command` run as process::runCommand runs it, its child told of a signal
+// the dump is given; the dump ends once the command has.
+process::Ran runCommand(process::Command command) {
+  command.watch = watchChild;
+  process::Ran ran = process::runCommand(command);
   stopIfSignalled();
   return ran;
-}
-
-// `text` without its trailing newlines, as $(...) gives a command's output.
-std::string chomp(std::string text) {
-  while (!text.empty() && text.back() == '\n') {
-    text.pop_back();
-  }
-  return text;
 }
 
 std::vector<std::string> splitLines(const std::string& text) {
@@ -406,9 +266,10 @@ std::string hostName() {
 // The time in the default name: asked of date(1), as the dump always has (a
 // clock stopped there stops the name); the C library's when date cannot run.
 std::string timeStamp() {
-  const Ran ran = runCommand({"date", "+%Y%m%d-%H%M%S"}, -1, Stream::kInherit);
+  const process::Ran ran =
+      runCommand({{"date", "+%Y%m%d-%H%M%S"}, process::Redirect::capture(kOutputLimit), {}});
   if (ran.started && ran.status == 0) {
-    return chomp(ran.captured);
+    return process::chomp(ran.out);
   }
   char text[32] = "";
   const std::time_t now = std::time(nullptr);
@@ -616,11 +477,13 @@ bool existsOrLink(const std::string& path) {
 // when it gives none; none when ip fails ("2: eth0: <...> ... link/ether
 // 02:00:00:00:00:01 brd ...").
 std::optional<std::string> macShownByIp(const std::string& dev) {
-  const Ran ran = runCommand({"ip", "-o", "link", "show", "dev", dev}, -1, Stream::kNull);
+  const process::Ran ran = runCommand({{"ip", "-o", "link", "show", "dev", dev},
+                                       process::Redirect::capture(kOutputLimit),
+                                       process::Redirect::null()});
   if (!ran.started || ran.status != 0) {
     return std::nullopt;
   }
-  const std::vector<std::string> line = words(chomp(ran.captured));
+  const std::vector<std::string> line = words(process::chomp(ran.out));
   for (size_t i = 0; i < line.size(); ++i) {
     if (line[i].compare(0, 5, "link/") == 0) {
       return i + 1 < line.size() ? line[i + 1] : "";
@@ -656,7 +519,7 @@ std::string linkMac(const std::string& dev, bool haveIp) {
     while (file.readChunk(chunk)) {
       mac += chunk;
     }
-    mac = chomp(mac);
+    mac = process::chomp(mac);
   }
   auto hex = [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); };
   const bool looksLikeOne = mac.size() >= 4 && hex(mac[0]) && hex(mac[1]) && mac[2] == ':' &&
@@ -705,12 +568,13 @@ std::string netLine(const std::string& line, bool haveIp) {
 }
 
 void writeNet(const std::string& dump, const std::vector<std::string>& wanCopies) {
-  const bool haveIp = !onPath("ip").empty();
+  const bool haveIp = !process::onPath("ip").empty();
   std::string net;
   if (haveIp) {
-    const Ran ran = runCommand({"ip", "-o", "-4", "addr", "show"}, -1, Stream::kInherit);
+    const process::Ran ran = runCommand(
+        {{"ip", "-o", "-4", "addr", "show"}, process::Redirect::capture(kOutputLimit), {}});
     if (ran.started && ran.status == 0) {
-      for (const std::string& line : splitLines(chomp(ran.captured))) {
+      for (const std::string& line : splitLines(process::chomp(ran.out))) {
         net += netLine(line, haveIp);
       }
     } else {
@@ -748,20 +612,20 @@ void writeNet(const std::string& dump, const std::vector<std::string>& wanCopies
 // --- qorid's own output ---------------------------------------------------
 
 std::string findQorid(const char* argv0) {
-  std::string qorid = onPath("qorid");
+  std::string qorid = process::onPath("qorid");
   if (!qorid.empty()) {
     return qorid;
   }
   std::string self = argv0 != nullptr ? argv0 : "";
   if (self.find('/') == std::string::npos) {
-    self = onPath(self);
+    self = process::onPath(self);
   }
   const size_t slash = self.find_last_of('/');
   if (slash == std::string::npos) {
     return "";
   }
   const std::string beside = self.substr(0, slash) + "/qorid";
-  return isExecutableFile(beside) ? beside : "";
+  return process::isCommandFile(beside) ? beside : "";
 }
 
 // NOLINTNEXTLINE(bugprone-easily-swappable-parameters): the program, then the folder
@@ -772,9 +636,10 @@ void runQorid(const std::string& qorid, const std::string& dump) {
     if (fd < 0) {
       stagingFailed(std::strerror(errno));
     }
-    const Ran ran = runCommand({qorid, "--" + mode}, fd, Stream::kCapture);
+    const process::Ran ran = runCommand(
+        {{qorid, "--" + mode}, process::Redirect::to(fd), process::Redirect::capture(kOutputLimit)});
     ::close(fd);
-    const std::string errors = chomp(ran.captured);
+    const std::string errors = process::chomp(ran.err);
     const std::string writeFailed = "qorid: write error: ";
     const size_t at = errors.rfind(writeFailed);
     if (at != std::string::npos) {
@@ -882,7 +747,7 @@ int run(int argc, char** argv) {
     return 2;
   }
 
-  ::setenv("PATH", commandPath(std::getenv("PATH")).c_str(), 1);
+  ::setenv("PATH", process::commandPath(std::getenv("PATH"), "/usr/sbin:/sbin").c_str(), 1);
   struct sigaction action {};
   action.sa_handler = onSignal;
   sigemptyset(&action.sa_mask);
@@ -918,8 +783,8 @@ int run(int argc, char** argv) {
     say("qorid is not on PATH: its output is not included");
   }
 
-  const Ran tar = runCommand({"tar", "-czf", "-", "-C", stage, "--", top}, gState.outFd,
-                             Stream::kInherit);
+  const process::Ran tar = runCommand(
+      {{"tar", "-czf", "-", "-C", stage, "--", top}, process::Redirect::to(gState.outFd), {}});
   const int closed = ::close(gState.outFd);
   if (!tar.started || tar.status != 0 || closed != 0) {
     say("could not write " + gState.out);
