@@ -19,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "descriptor.h"
 #include "dt_walk.h"
 #include "full_io.h"
 #include "one_line.h"
@@ -26,6 +27,7 @@
 #include "process.h"
 #include "system.h"
 #include "text_file.h"
+#include "undo.h"
 #include "wan.h"
 
 namespace qorid::dump {
@@ -52,31 +54,16 @@ const char kUsage[] =
     "OUTPUT defaults to qorid-dump-<hostname>-<date>.tar.gz in this directory.\n"
     "  -h, --help   print this help\n";
 
-// What the exit path must undo: the temporary directory, and the tarball
-// until it is complete, while its name still leads to the file this run
-// created.
+// The tarball and the temporary directory, which the exit path undoes
+// (undo.h) unless the tarball is complete; what the messages name.
 struct State {
   std::string out;
   int outFd = -1;
-  bool created = false;
-  dev_t outDev = 0;
-  ino_t outIno = 0;
+  Descriptor outDir;  // the folder of `out`, where its removal is armed
   std::string tmpdir;
-  std::string stage;
   std::string rootHint;
 };
 State gState;
-
-volatile sig_atomic_t gSignal = 0;
-volatile pid_t gChild = 0;
-
-void onSignal(int sig) {
-  gSignal = sig;
-  const pid_t child = gChild;
-  if (child > 0) {
-    ::kill(child, SIGTERM);
-  }
-}
 
 // One line of standard error, whatever the board's names in `text` hold: a
 // newline is written as "\n", as qorid writes its own lines.
@@ -87,24 +74,14 @@ void say(const std::string& text) {
   }
 }
 
-bool sameFile(const std::string& path, dev_t dev, ino_t ino) {
-  struct stat st;
-  return ::lstat(path.c_str(), &st) == 0 && st.st_dev == dev && st.st_ino == ino;
-}
-
 [[noreturn]] void finish(int status) {
-  if (!gState.stage.empty()) {
-    std::error_code ignored;
-    std::filesystem::remove_all(gState.stage, ignored);
-  }
-  if (gState.created && sameFile(gState.out, gState.outDev, gState.outIno)) {
-    ::unlink(gState.out.c_str());
-  }
+  // Complete, the tarball stays and only the temporary directory goes.
+  (void)(status == 0 ? undo::completeAll() : undo::undoAll());
   std::exit(status);
 }
 
 void stopIfSignalled() {
-  if (gSignal != 0) {
+  if (undo::notedSignal() != 0) {
     finish(1);
   }
 }
@@ -143,12 +120,10 @@ void makeDirectory(const std::string& path) {
 
 // --- commands -------------------------------------------------------------
 
-void watchChild(pid_t child) { gChild = child; }
-
 // `command` run as process::runCommand runs it, its child told of a signal
 // the dump is given; the dump ends once the command has.
 process::Ran runCommand(process::Command command) {
-  command.watch = watchChild;
+  command.watch = undo::watchChild;
   process::Ran ran = process::runCommand(command);
   stopIfSignalled();
   return ran;
@@ -215,16 +190,24 @@ Created create(const std::string& path) {
     return errno == EEXIST || ::lstat(path.c_str(), &st) == 0 ? Created::kExists
                                                                : Created::kCannot;
   }
+  // Removed on the way out while its name in its folder still leads to it.
+  const size_t slash = path.find_last_of('/');
+  const std::string dir = slash == 0 ? "/" : path.substr(0, slash);
+  const std::string name = path.substr(slash + 1);
   struct stat st;
-  if (::fstat(fd, &st) != 0) {
+  struct stat named;
+  const undo::SignalsHeld held;
+  gState.outDir.reset(::open(dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  if (::fstat(fd, &st) != 0 || !gState.outDir.isOpen() ||
+      ::fstatat(gState.outDir.fd(), name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 ||
+      named.st_dev != st.st_dev || named.st_ino != st.st_ino ||
+      !undo::armRemove(gState.outDir.fd(), name, st)) {
     ::close(fd);
+    (void)::unlink(path.c_str());
     return Created::kCannot;
   }
   gState.out = path;
   gState.outFd = fd;
-  gState.outDev = st.st_dev;
-  gState.outIno = st.st_ino;
-  gState.created = true;
   return Created::kYes;
 }
 
@@ -748,12 +731,9 @@ int run(int argc, char** argv) {
   }
 
   ::setenv("PATH", process::commandPath(std::getenv("PATH"), "/usr/sbin:/sbin").c_str(), 1);
-  struct sigaction action {};
-  action.sa_handler = onSignal;
-  sigemptyset(&action.sa_mask);
-  for (int sig : {SIGHUP, SIGINT, SIGTERM}) {
-    ::sigaction(sig, &action, nullptr);
-  }
+  // The children run long, and a tree is no work for a handler: a signal
+  // is noted, passed on to the child, and undone at the next look.
+  undo::installHandlers(undo::OnSignal::kNote);
 
   // The tarball is created before any other work, exclusively, and written
   // through the descriptor that created it.
@@ -769,7 +749,13 @@ int run(int argc, char** argv) {
     say("cannot make a temporary directory under " + gState.tmpdir + ": no dump written");
     finish(1);
   }
-  gState.stage = stage;
+  struct stat staged;
+  if (::stat(stage.c_str(), &staged) != 0 || !undo::armRemoveTree(stage, staged)) {
+    std::error_code ignored;
+    std::filesystem::remove_all(stage, ignored);
+    say("cannot make a temporary directory under " + gState.tmpdir + ": no dump written");
+    finish(1);
+  }
   gState.rootHint = ::geteuid() == 0 ? "" : " (run as root to include it)";
   const std::string dump = stage + "/" + top;
   makeDirectory(dump);
@@ -790,7 +776,6 @@ int run(int argc, char** argv) {
     say("could not write " + gState.out);
     finish(1);
   }
-  gState.created = false;  // complete: it stays
   const std::string printed = gState.out + "\n";
   writeAll(STDOUT_FILENO, printed.data(), printed.size());
   finish(0);

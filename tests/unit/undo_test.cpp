@@ -1,0 +1,128 @@
+// What a signal leaves of a run's steps: each case runs in a child process
+// of its own (the handlers and the noted signal are the process's).
+#include "undo.h"
+
+#include "descriptor.h"
+#include "files.h"
+#include "process.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <string>
+
+namespace {
+
+bool exists(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+// A scratch tree (a folder below it, a file in that) and a file in `dir`,
+// armed in that order.
+void armTreeAndFile(const std::string& dir, qorid::Descriptor& dirFd) {
+  testing_fs::writeFile(dir + "/tree/below/file", "x");
+  testing_fs::writeFile(dir + "/file", "x");
+  struct stat st;
+  dirFd.reset(::open(dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  if (::lstat((dir + "/tree").c_str(), &st) != 0 || !qorid::undo::armRemoveTree(dir + "/tree", st) ||
+      ::lstat((dir + "/file").c_str(), &st) != 0 || !qorid::undo::armRemove(dirFd.fd(), "file", st)) {
+    std::fprintf(stderr, "cannot arm the steps in %s\n", dir.c_str());
+    ::_exit(3);
+  }
+}
+
+// Ends the child: 0 when the tree and the file are there, or not, as wanted.
+void exitLeaving(const std::string& dir, bool tree, bool file) {
+  const bool ok = exists(dir + "/tree") == tree && exists(dir + "/file") == file;
+  if (!ok) {
+    std::fprintf(stderr, "left: tree %d, file %d\n", exists(dir + "/tree"), exists(dir + "/file"));
+  }
+  ::_exit(ok ? 0 : 1);
+}
+
+TEST(Undo, ANotedSignalUndoesNothingTillTheRunLooks) {
+  const testing_fs::TempDir dir;
+  EXPECT_EXIT(
+      {
+        qorid::Descriptor dirFd;
+        armTreeAndFile(dir.path(), dirFd);
+        qorid::undo::installHandlers(qorid::undo::OnSignal::kNote);
+        ::raise(SIGTERM);
+        if (qorid::undo::notedSignal() != SIGTERM || !exists(dir.path() + "/tree")) {
+          ::_exit(2);
+        }
+        (void)qorid::undo::undoAll();
+        exitLeaving(dir.path(), false, false);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+TEST(Undo, CompleteTakesTheTreeAndKeepsTheRest) {
+  const testing_fs::TempDir dir;
+  EXPECT_EXIT(
+      {
+        qorid::Descriptor dirFd;
+        armTreeAndFile(dir.path(), dirFd);
+        (void)qorid::undo::completeAll();
+        (void)qorid::undo::undoAll();  // nothing is armed any more
+        exitLeaving(dir.path(), false, true);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+TEST(Undo, ATreeWhoseNameLeadsElsewhereStays) {
+  const testing_fs::TempDir dir;
+  EXPECT_EXIT(
+      {
+        qorid::Descriptor dirFd;
+        armTreeAndFile(dir.path(), dirFd);
+        ::rename((dir.path() + "/tree").c_str(), (dir.path() + "/moved").c_str());
+        testing_fs::makeDirs(dir.path() + "/tree");
+        (void)qorid::undo::undoAll();
+        if (!exists(dir.path() + "/moved/below/file")) {
+          ::_exit(2);
+        }
+        exitLeaving(dir.path(), true, false);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+TEST(Undo, TheHandlerThatExitsLeavesTheTreeToTheRun) {
+  const testing_fs::TempDir dir;
+  EXPECT_EXIT(
+      {
+        qorid::Descriptor dirFd;
+        armTreeAndFile(dir.path(), dirFd);
+        qorid::undo::setLastWords("interrupted");
+        qorid::undo::installHandlers(qorid::undo::OnSignal::kUndoAndExit);
+        ::raise(SIGTERM);
+      },
+      ::testing::ExitedWithCode(1), "^interrupted\n$");
+  EXPECT_TRUE(exists(dir.path() + "/tree"));
+  EXPECT_FALSE(exists(dir.path() + "/file"));
+}
+
+// The child a signal finds running, or one started after it, is ended.
+TEST(Undo, ANotedSignalEndsTheWatchedChild) {
+  for (const char* script : {"kill -TERM $PPID; exec sleep 30", "exec sleep 30"}) {
+    EXPECT_EXIT(
+        {
+          qorid::undo::installHandlers(qorid::undo::OnSignal::kNote);
+          if (std::string(script) == "exec sleep 30") {
+            ::raise(SIGINT);
+          }
+          const qorid::process::Ran ran = qorid::process::runCommand(
+              {{"/bin/sh", "-c", script}, {}, {}, qorid::undo::watchChild});
+          ::_exit(ran.status == 128 + SIGTERM ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "")
+        << script;
+  }
+}
+
+}  // namespace
