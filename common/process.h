@@ -81,6 +81,9 @@ Ran runCommand(const Command& command);
 
 // `text` without its trailing newlines, as $(...) gives a command's output.
 std::string chomp(std::string text);
+// The lines of `text`, split at each newline: a last newline gives one
+// empty line more, and "" one empty line.
+std::vector<std::string> splitLines(const std::string& text);
 
 }  // namespace qorid::process
 

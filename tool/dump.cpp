@@ -22,6 +22,7 @@
 #include "descriptor.h"
 #include "dt_walk.h"
 #include "full_io.h"
+#include "ip_lines.h"
 #include "one_line.h"
 #include "parameter_names.h"
 #include "process.h"
@@ -127,41 +128,6 @@ process::Ran runCommand(process::Command command) {
   process::Ran ran = process::runCommand(command);
   stopIfSignalled();
   return ran;
-}
-
-std::vector<std::string> splitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start <= text.size()) {
-    const size_t end = text.find('\n', start);
-    if (end == std::string::npos) {
-      lines.push_back(text.substr(start));
-      break;
-    }
-    lines.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-  return lines;
-}
-
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n'; }
-
-std::vector<std::string> words(const std::string& text) {
-  std::vector<std::string> result;
-  size_t i = 0;
-  while (i < text.size()) {
-    while (i < text.size() && isBlank(text[i])) {
-      ++i;
-    }
-    const size_t start = i;
-    while (i < text.size() && !isBlank(text[i])) {
-      ++i;
-    }
-    if (i > start) {
-      result.push_back(text.substr(start, i - start));
-    }
-  }
-  return result;
 }
 
 // --- the output -----------------------------------------------------------
@@ -456,9 +422,8 @@ bool existsOrLink(const std::string& path) {
 
 // --- the network ----------------------------------------------------------
 
-// What `ip -o link show dev DEV` gives after "link/...": the address, empty
-// when it gives none; none when ip fails ("2: eth0: <...> ... link/ether
-// 02:00:00:00:00:01 brd ...").
+// What `ip -o link show dev DEV` gives as the address (linkAddress): empty
+// when it gives none; none when ip fails.
 std::optional<std::string> macShownByIp(const std::string& dev) {
   const process::Ran ran = runCommand({{"ip", "-o", "link", "show", "dev", dev},
                                        process::Redirect::capture(kOutputLimit),
@@ -466,13 +431,7 @@ std::optional<std::string> macShownByIp(const std::string& dev) {
   if (!ran.started || ran.status != 0) {
     return std::nullopt;
   }
-  const std::vector<std::string> line = words(process::chomp(ran.out));
-  for (size_t i = 0; i < line.size(); ++i) {
-    if (line[i].compare(0, 5, "link/") == 0) {
-      return i + 1 < line.size() ? line[i + 1] : "";
-    }
-  }
-  return "";
+  return linkAddress(process::chomp(ran.out));
 }
 
 // The interface's hardware address, "-" when it has none; "" when there is
@@ -510,44 +469,15 @@ std::string linkMac(const std::string& dev, bool haveIp) {
   return looksLikeOne ? mac : "-";
 }
 
-// One line of `ip -o -4 addr show`: "3: eth0    inet 192.0.2.1/24 brd ...
-// scope global eth0:1\       valid_lft ...". The label is the last word
-// before the backslash and always begins with the interface's name.
+// The net line of one line of `ip -o -4 addr show`; "" for a line without
+// an address.
 std::string netLine(const std::string& line, bool haveIp) {
-  std::vector<std::string> fields = words(line);
-  if (fields.size() < 2) {
+  const std::optional<AddressLine> parsed = parseAddressLine(line);
+  if (!parsed) {
     return "";
   }
-  std::string dev = fields[1];
-  if (!dev.empty() && dev.back() == ':') {
-    dev.pop_back();
-  }
-  dev.resize(std::min(dev.find('@'), dev.size()));
-  std::string address;
-  std::string label;
-  for (size_t i = 2; i < fields.size(); ++i) {
-    const std::string& word = fields[i];
-    if (word == "inet") {
-      if (i + 1 < fields.size()) {
-        address = fields[++i];
-      }
-    } else if (word[0] == '\\') {
-      break;
-    } else if (word.find('\\') != std::string::npos) {
-      label = word.substr(0, word.find('\\'));
-      break;
-    } else {
-      label = word;
-    }
-  }
-  if (label.compare(0, dev.size(), dev) != 0) {
-    label = dev;
-  }
-  if (address.empty()) {
-    return "";
-  }
-  std::string mac = linkMac(dev, haveIp);
-  return label + " " + address + " " + (mac.empty() ? "-" : mac) + "\n";
+  std::string mac = linkMac(parsed->device, haveIp);
+  return parsed->label + " " + parsed->address + " " + (mac.empty() ? "-" : mac) + "\n";
 }
 
 void writeNet(const std::string& dump, const std::vector<std::string>& wanCopies) {
@@ -557,7 +487,7 @@ void writeNet(const std::string& dump, const std::vector<std::string>& wanCopies
     const process::Ran ran = runCommand(
         {{"ip", "-o", "-4", "addr", "show"}, process::Redirect::capture(kOutputLimit), {}});
     if (ran.started && ran.status == 0) {
-      for (const std::string& line : splitLines(process::chomp(ran.out))) {
+      for (const std::string& line : process::splitLines(process::chomp(ran.out))) {
         net += netLine(line, haveIp);
       }
     } else {
@@ -575,7 +505,7 @@ void writeNet(const std::string& dump, const std::vector<std::string>& wanCopies
       continue;
     }
     bool listed = false;
-    for (const std::string& line : splitLines(net)) {
+    for (const std::string& line : process::splitLines(net)) {
       const std::vector<std::string> fields = words(line);
       listed = listed || (!fields.empty() && fields[0] == wan);
     }
@@ -631,7 +561,7 @@ void runQorid(const std::string& qorid, const std::string& dump) {
     if (!errors.empty()) {
       say("qorid --" + mode + " said on standard error:");
       std::string indented;
-      for (const std::string& line : splitLines(errors)) {
+      for (const std::string& line : process::splitLines(errors)) {
         indented += "  " + line + "\n";
       }
       writeAll(STDERR_FILENO, indented.data(), indented.size());
