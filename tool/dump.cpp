@@ -19,17 +19,14 @@
 #include <utility>
 #include <vector>
 
+#include "board_files.h"
 #include "descriptor.h"
-#include "dt_walk.h"
 #include "full_io.h"
 #include "ip_lines.h"
 #include "one_line.h"
-#include "parameter_names.h"
 #include "process.h"
-#include "system.h"
 #include "text_file.h"
 #include "undo.h"
-#include "wan.h"
 
 namespace qorid::dump {
 namespace {
@@ -38,7 +35,7 @@ constexpr char kMe[] = "qorid-dump";
 // One byte more than qorid reads: a replay stops where qorid stopped on the
 // board, and a property linked to a huge or endless file does not fill the
 // dump.
-constexpr size_t kCopyLimit = kReadLimit + 1;
+constexpr size_t kCopyLimit = board::kReadLimit + 1;
 // Directories deeper than this below the node are left out, as the dump has
 // always done.
 constexpr int kMaxDepth = 990;
@@ -334,7 +331,7 @@ bool copyFile(const std::string& source, const std::string& dest,
 // link to it beside it ("ethernet", "ethernet-link") the directory keeps its
 // own name in the dump.
 struct NodeWalk {
-  EnteredDirectories entered;
+  board::EnteredDirectories entered;
   std::vector<std::string> wanCopies;
 };
 
@@ -363,11 +360,11 @@ void copyNodeEntry(const std::string& source, const std::string& dest, int depth
                    NodeWalk& walk) {
   stopIfSignalled();
   struct stat st;
-  switch (walkEntry(source, st)) {
-    case WalkEntry::kNothing:
+  switch (board::walkEntry(source, st)) {
+    case board::WalkEntry::kNothing:
       say("left out " + source + ": a symbolic link to nothing, which qorid skips");
       return;
-    case WalkEntry::kDirectory:
+    case board::WalkEntry::kDirectory:
       if (depth > kMaxDepth) {
         say("left out " + source + ": more than " + std::to_string(kMaxDepth) +
             " levels below the node, deeper than this dump goes");
@@ -387,7 +384,7 @@ void copyNodeEntry(const std::string& source, const std::string& dest, int depth
                       std::string(dest).append("/").append(name), depth + 1, walk);
       }
       return;
-    case WalkEntry::kFile:
+    case board::WalkEntry::kFile:
       break;
   }
   // Every file of the walk, `name` too: the replay must see the node as it
@@ -396,8 +393,8 @@ void copyNodeEntry(const std::string& source, const std::string& dest, int depth
   const std::string name = source.substr(source.find_last_of('/') + 1);
   if (!copyFile(source, dest, &st)) {
     say("could not read " + source + gState.rootHint);
-  } else if (isProperty(FTW_F, name.c_str()) &&
-             propertyParameterName(name.c_str()) == kWanParameter) {
+  } else if (board::isProperty(FTW_F, name.c_str()) &&
+             board::propertyParameterName(name.c_str()) == board::kWanParameter) {
     walk.wanCopies.push_back(dest);
   }
 }
@@ -451,7 +448,7 @@ std::string linkMac(const std::string& dev, bool haveIp) {
     }
     mac = *shown;
   } else {
-    const std::string path = sys::interfaceAddressPath(dev);
+    const std::string path = board::interfaceAddressPath(dev);
     struct stat st;
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
       return "";
@@ -500,7 +497,7 @@ void writeNet(const std::string& dump, const std::vector<std::string>& wanCopies
   // address qorid asks for, with or without an IPv4 address.
   for (const std::string& copy : wanCopies) {
     bool cut = false;
-    const std::string wan = interfaceName(propertyValue(copy.c_str(), cut));
+    const std::string wan = board::interfaceName(board::propertyValue(copy.c_str(), cut));
     if (wan.empty()) {
       continue;
     }
@@ -582,11 +579,11 @@ void copyBoard(const std::string& dump) {
   const std::string& hint = gState.rootHint;
 
   std::vector<std::string> wanCopies;
-  const std::string node = boardNodePath();
+  const std::string node = board::deviceTreeNodePath();
   if (exists(node)) {
     makeDirectory(root + "/proc/device-tree");
     wanCopies = copyNode(node, root + node);
-  } else if (!exists(sys::procSelfPath())) {
+  } else if (!exists(board::procSelfPath())) {
     say("no " + node + ": /proc is not mounted");
   } else {
     say("no " + node + ": the board has no device-tree node");
@@ -595,7 +592,7 @@ void copyBoard(const std::string& dump) {
   // A board without the node names itself at the root of its device tree,
   // which qorid reads when nothing else identifies the board. A PC has no
   // device tree: their absence is no news.
-  for (const std::string& file : {sys::compatiblePath(), sys::modelPath()}) {
+  for (const std::string& file : {board::compatiblePath(), board::modelPath()}) {
     if (existsOrLink(file)) {
       makeDirectory(root + "/proc/device-tree");
       if (!copyFile(file, root + file)) {
@@ -604,12 +601,12 @@ void copyBoard(const std::string& dump) {
     }
   }
 
-  const std::string cpuinfo = sys::cpuinfoPath();
+  const std::string cpuinfo = board::cpuinfoPath();
   if (!copyFile(cpuinfo, root + cpuinfo)) {
     say("could not read " + cpuinfo);
   }
 
-  const std::string ids = sys::knownIdsPath();
+  const std::string ids = board::knownIdsPath();
   struct stat st;
   if (::stat(ids.c_str(), &st) != 0) {
     say("no " + ids + ": qorid uses its built-in boards");
@@ -624,7 +621,7 @@ void copyBoard(const std::string& dump) {
   stopIfSignalled();
 
   struct utsname uts;
-  if (sys::unameInfo(&uts) >= 0) {
+  if (board::unameInfo(&uts) >= 0) {
     writeFile(dump + "/uname", std::string(uts.release) + "\n" + uts.machine + "\n");
   } else {
     say("uname failed");
