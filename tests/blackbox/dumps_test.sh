@@ -9,7 +9,22 @@
 source "$(dirname "$0")/harness.sh"
 require_sandbox
 
-DUMP=$SOURCE_DIR/tool/qorid-dump
+# The program under test, which QORID_DUMP names (tests/blackbox/CMakeLists.txt
+# puts the built one alone in a folder of the build tree). The cases without
+# qorid on PATH rely on there being no qorid beside it, which it would run.
+if [ -z "${QORID_DUMP:-}" ] || [ ! -x "$QORID_DUMP" ]; then
+  echo "FAIL: no qorid-dump to test at '${QORID_DUMP:-}' (QORID_DUMP names it)" >&2
+  exit 1
+fi
+DUMP=$(realpath "$QORID_DUMP")
+if [ -e "$(dirname "$DUMP")/qorid" ]; then
+  echo "FAIL: $DUMP has a qorid beside it, which the cases without qorid on PATH would run" >&2
+  exit 1
+fi
+case $DUMP in
+  "$BUILD_DIR"/* | "$SOURCE_DIR"/*) ;;
+  *) echo "FAIL: $DUMP is outside the build and source trees, which the sandbox sees" >&2; exit 1 ;;
+esac
 # The sandbox's directories must be open to nobody, who runs one dump.
 umask 022
 
