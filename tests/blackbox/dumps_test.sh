@@ -346,6 +346,22 @@ staging() {
 }
 staging
 
+# tar failing after writing part of the tarball: said, status 1, and neither
+# the part written nor the temporary directory is left.
+failing_tar() {
+  local root
+  root=$(new_root failing-tar "$pc")
+  mkdir -p "$root/opt/failing"
+  printf '#!/bin/sh\nprintf partial\nexit 2\n' >"$root/opt/failing/tar"
+  chmod +x "$root/opt/failing/tar"
+  dump_on "$root" "/opt/failing:$with_qorid" -- pc.tar.gz
+  check "failing tar: status, said" "1 qorid-dump: could not write /tmp/pc.tar.gz" \
+    "$status $(tail -n 1 "$WORK/err")"
+  check "failing tar: no tarball" "" "$(tmp_files "$root")"
+  check "failing tar: nothing left in TMPDIR" "" "$(ls -A "$root/scratch")"
+}
+failing_tar
+
 # A FIFO where a file is copied does not hold the dump up: it is copied
 # empty, as qorid reads it.
 fifos() {
