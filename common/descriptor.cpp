@@ -14,13 +14,13 @@ void Descriptor::reset(int fd) {
 }
 
 int Descriptor::close() {
-  const int fd = mFd;
+  const int held = mFd;
   mFd = -1;
-  if (fd < 0) {
+  if (held < 0) {
     errno = EBADF;
     return -1;
   }
-  return ::close(fd);
+  return ::close(held);
 }
 
 }  // namespace qorid

@@ -132,6 +132,7 @@ bool isCommandFile(const std::string& path) {
          ::access(path.c_str(), X_OK) == 0;
 }
 
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): the command, then the folders
 std::string findCommand(const std::string& name, const std::string& path) {
   if (name.empty() || name.find('/') != std::string::npos) {
     return "";

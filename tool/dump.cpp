@@ -41,15 +41,8 @@ bool existsOrLink(const std::string& path) {
   return ::lstat(path.c_str(), &st) == 0;
 }
 
-// The files qorid reads into DUMP/root, where qorid reads them, then the
-// uname and net files.
-Stopped copyBoard(const Staging& staging, Copier& copier, const std::string& dump) {
-  const std::string root = dump + "/root";
-  for (const std::string& dir : {root, root + "/proc"}) {
-    if (Stopped stopped = staging.makeDirectory(dir)) {
-      return stopped;
-    }
-  }
+// The board's node and the device tree's own names into ROOT.
+Stopped copyDeviceTree(const Staging& staging, Copier& copier, const std::string& root) {
   const std::string node = board::deviceTreeNodePath();
   if (exists(node)) {
     Stopped stopped = staging.makeDirectory(root + "/proc/device-tree");
@@ -61,7 +54,6 @@ Stopped copyBoard(const Staging& staging, Copier& copier, const std::string& dum
   } else {
     say("no " + node + ": the board has no device-tree node");
   }
-
   // A board without the node names itself at the root of its device tree,
   // which qorid reads when nothing else identifies the board. A PC has no
   // device tree: their absence is no news.
@@ -73,10 +65,22 @@ Stopped copyBoard(const Staging& staging, Copier& copier, const std::string& dum
       }
     }
   }
+  return {};
+}
+
+// The files qorid reads into DUMP/root, where qorid reads them, then the
+// uname and net files.
+Stopped copyBoard(const Staging& staging, Copier& copier, const std::string& dump) {
+  const std::string root = dump + "/root";
+  Stopped stopped = staging.makeDirectory(root);
+  if (stopped || (stopped = staging.makeDirectory(root + "/proc")) ||
+      (stopped = copyDeviceTree(staging, copier, root))) {
+    return stopped;
+  }
 
   // Anyone may read cpuinfo: running as root would bring nothing more.
   const std::string cpuinfo = board::cpuinfoPath();
-  if (Stopped stopped = copier.copyFile(cpuinfo, root + cpuinfo, false)) {
+  if ((stopped = copier.copyFile(cpuinfo, root + cpuinfo, false))) {
     return stopped;
   }
 
@@ -86,21 +90,19 @@ Stopped copyBoard(const Staging& staging, Copier& copier, const std::string& dum
     say("no " + ids + ": qorid uses its built-in boards");
   } else if (S_ISDIR(st.st_mode)) {
     say(ids + " is a directory, which qorid cannot read: left out");
-  } else {
-    Stopped stopped = staging.makeDirectory(root + "/etc");
-    if (stopped || (stopped = copier.copyFile(ids, root + ids))) {
-      return stopped;
-    }
+  } else if ((stopped = staging.makeDirectory(root + "/etc")) ||
+             (stopped = copier.copyFile(ids, root + ids))) {
+    return stopped;
   }
-  if (Stopped stopped = checkSignals()) {
+  if ((stopped = checkSignals())) {
     return stopped;
   }
 
   struct utsname uts;
   if (board::unameInfo(&uts) < 0) {
     say("uname failed");
-  } else if (Stopped stopped = staging.writeFile(
-                 dump + "/uname", std::string(uts.release) + "\n" + uts.machine + "\n")) {
+  } else if ((stopped = staging.writeFile(
+                  dump + "/uname", std::string(uts.release) + "\n" + uts.machine + "\n"))) {
     return stopped;
   }
   return writeNet(staging, dump + "/net", copier.wanCopies());

@@ -36,6 +36,7 @@ Stopped Copier::copyFile(const std::string& source, const std::string& dest, boo
   return stopped;
 }
 
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): where from, then where to
 Stopped Copier::copy(const std::string& source, const std::string& dest, const struct stat* known,
                      bool& read) {
   struct stat st;

@@ -7,6 +7,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <optional>
 
 namespace qorid::dump {
@@ -70,14 +71,12 @@ std::string netLine(const std::string& line, bool haveIp) {
   return parsed->label + " " + parsed->address + " " + (mac.empty() ? "-" : mac) + "\n";
 }
 
-bool isListed(const std::string& net, const std::string& name) {
-  for (const std::string& line : process::splitLines(net)) {
+// Whether a line of `lines` (net's) is of interface `name`.
+bool isListed(const std::vector<std::string>& lines, const std::string& name) {
+  return std::any_of(lines.begin(), lines.end(), [&name](const std::string& line) {
     const std::vector<std::string> fields = words(line);
-    if (!fields.empty() && fields[0] == name) {
-      return true;
-    }
-  }
-  return false;
+    return !fields.empty() && fields[0] == name;
+  });
 }
 
 }  // namespace
@@ -110,7 +109,7 @@ Stopped writeNet(const Staging& staging, const std::string& path,
   for (const std::string& copy : wanCopies) {
     bool cut = false;
     const std::string wan = board::interfaceName(board::propertyValue(copy.c_str(), cut));
-    if (wan.empty() || isListed(net, wan)) {
+    if (wan.empty() || isListed(process::splitLines(net), wan)) {
       continue;
     }
     const std::string mac = linkMac(wan, haveIp);

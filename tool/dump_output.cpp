@@ -99,13 +99,13 @@ std::string timeStamp() {
 // file made and not armed.
 Output::Created Output::create(const std::string& path) {
   const undo::SignalsHeld held;
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-  if (fd < 0) {
+  const int opened = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (opened < 0) {
     struct stat st;
     return errno == EEXIST || ::lstat(path.c_str(), &st) == 0 ? Created::kExists
                                                                : Created::kCannot;
   }
-  mFile.reset(fd);
+  mFile.reset(opened);
   const auto [dir, name] = folderAndName(path);
   mDir.reset(::open(dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
   struct stat st;

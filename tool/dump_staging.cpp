@@ -39,21 +39,21 @@ process::Ran runWatched(process::Command command) {
 
 Stopped Staging::make(const char* tmpdir) {
   mTmpdir = tmpdir != nullptr && tmpdir[0] != '\0' ? tmpdir : "/tmp";
-  std::string path = mTmpdir + "/qorid-dump.XXXXXX";
+  std::string made = mTmpdir + "/qorid-dump.XXXXXX";
   // Made and armed together: no signal finds it made and not armed.
   const undo::SignalsHeld held;
-  if (::mkdtemp(path.data()) == nullptr) {
+  if (::mkdtemp(made.data()) == nullptr) {
     return Stopped::because("cannot make a temporary directory under " + mTmpdir +
                             ": no dump written");
   }
-  mHeld.reset(::open(path.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  mHeld.reset(::open(made.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   struct stat st;
-  if (!mHeld.isOpen() || ::fstat(mHeld.fd(), &st) != 0 || !undo::armRemoveTree(path, st)) {
-    (void)::rmdir(path.c_str());  // still empty: nothing was written into it
+  if (!mHeld.isOpen() || ::fstat(mHeld.fd(), &st) != 0 || !undo::armRemoveTree(made, st)) {
+    (void)::rmdir(made.c_str());  // still empty: nothing was written into it
     return Stopped::because("cannot make a temporary directory under " + mTmpdir +
                             ": no dump written");
   }
-  mPath = path;
+  mPath = made;
   return {};
 }
 
@@ -81,6 +81,7 @@ Stopped Staging::close(Descriptor& fd, bool written) const {
   return failed(std::string("write error: ") + std::strerror(errno));
 }
 
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): where, then what
 Stopped Staging::writeFile(const std::string& path, const std::string& text) const {
   Descriptor fd;
   if (Stopped stopped = create(path, fd)) {

@@ -26,7 +26,7 @@ void say(const std::string& text);
 // Why a dump stops before its tarball is written. Every part hands it back
 // up to run(), which alone says it, undoes what the run did and sets the
 // exit status. A default one means "go on".
-class Stopped {
+class [[nodiscard]] Stopped {
  public:
   Stopped() = default;
   // Stopped; `line` (said as say() says it) tells why.
@@ -71,9 +71,9 @@ class Staging {
   // Closes `fd` after its writes; `written` false when one failed, errno
   // telling why.
   Stopped close(Descriptor& fd, bool written) const;
-  Stopped writeFile(const std::string& path, const std::string& text) const;
+  [[nodiscard]] Stopped writeFile(const std::string& path, const std::string& text) const;
   // A directory that is there already is fine.
-  Stopped makeDirectory(const std::string& path) const;
+  [[nodiscard]] Stopped makeDirectory(const std::string& path) const;
 
  private:
   std::string mTmpdir;
