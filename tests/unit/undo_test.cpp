@@ -45,51 +45,53 @@ void exitLeaving(const std::string& dir, bool tree, bool file) {
   ::_exit(ok ? 0 : 1);
 }
 
-TEST(Undo, ANotedSignalUndoesNothingTillTheRunLooks) {
-  const testing_fs::TempDir dir;
-  EXPECT_EXIT(
-      {
-        qorid::Descriptor dirFd;
-        armTreeAndFile(dir.path(), dirFd);
-        qorid::undo::installHandlers(qorid::undo::OnSignal::kNote);
-        ::raise(SIGTERM);
-        if (qorid::undo::notedSignal() != SIGTERM || !exists(dir.path() + "/tree")) {
-          ::_exit(2);
-        }
-        (void)qorid::undo::undoAll();
-        exitLeaving(dir.path(), false, false);
-      },
-      ::testing::ExitedWithCode(0), "");
-}
-
-TEST(Undo, CompleteTakesTheTreeAndKeepsTheRest) {
-  const testing_fs::TempDir dir;
-  EXPECT_EXIT(
-      {
-        qorid::Descriptor dirFd;
-        armTreeAndFile(dir.path(), dirFd);
-        (void)qorid::undo::completeAll();
-        (void)qorid::undo::undoAll();  // nothing is armed any more
-        exitLeaving(dir.path(), false, true);
-      },
-      ::testing::ExitedWithCode(0), "");
-}
-
-TEST(Undo, ATreeWhoseNameLeadsElsewhereStays) {
-  const testing_fs::TempDir dir;
-  EXPECT_EXIT(
-      {
-        qorid::Descriptor dirFd;
-        armTreeAndFile(dir.path(), dirFd);
-        ::rename((dir.path() + "/tree").c_str(), (dir.path() + "/moved").c_str());
-        testing_fs::makeDirs(dir.path() + "/tree");
-        (void)qorid::undo::undoAll();
-        if (!exists(dir.path() + "/moved/below/file")) {
-          ::_exit(2);
-        }
-        exitLeaving(dir.path(), true, false);
-      },
-      ::testing::ExitedWithCode(0), "");
+TEST(Undo, EachWayOutLeavesWhatItSays) {
+  struct Case {
+    const char* what;
+    void (*end)(const std::string& dir);  // _exit(2) when it finds what it should not
+    bool tree;
+    bool file;
+  };
+  const Case cases[] = {
+      {"a signal noted, then the run undoes",
+       [](const std::string& dir) {
+         qorid::undo::installHandlers(qorid::undo::OnSignal::kNote);
+         ::raise(SIGTERM);
+         if (qorid::undo::notedSignal() != SIGTERM || !exists(dir + "/tree")) {
+           ::_exit(2);  // the handler undid, or noted nothing
+         }
+         (void)qorid::undo::undoAll();
+       },
+       false, false},
+      {"the run completes",
+       [](const std::string&) {
+         (void)qorid::undo::completeAll();
+         (void)qorid::undo::undoAll();  // nothing is armed any more
+       },
+       false, true},
+      {"the tree's name leads to another folder",
+       [](const std::string& dir) {
+         ::rename((dir + "/tree").c_str(), (dir + "/moved").c_str());
+         testing_fs::makeDirs(dir + "/tree");
+         (void)qorid::undo::undoAll();
+         if (!exists(dir + "/moved/below/file")) {
+           ::_exit(2);
+         }
+       },
+       true, false},
+  };
+  for (const Case& c : cases) {
+    const testing_fs::TempDir dir;
+    EXPECT_EXIT(
+        {
+          qorid::Descriptor dirFd;
+          armTreeAndFile(dir.path(), dirFd);
+          c.end(dir.path());
+          exitLeaving(dir.path(), c.tree, c.file);
+        },
+        ::testing::ExitedWithCode(0), "")
+        << c.what;
+  }
 }
 
 TEST(Undo, TheHandlerThatExitsLeavesTheTreeToTheRun) {
