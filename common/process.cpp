@@ -154,7 +154,10 @@ std::string onPath(const std::string& name) {
 
 Ran runCommand(const Command& command) {
   Ran ran;
-  const std::string& name = command.argv.at(0);
+  if (command.argv.empty()) {
+    return ran;
+  }
+  const std::string& name = command.argv[0];
   // Started by the path found here, not by a search of the C library's.
   const std::string program = name.find('/') != std::string::npos ? name : onPath(name);
   Capture out;

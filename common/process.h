@@ -54,7 +54,8 @@ struct Redirect {
 };
 
 struct Command {
-  // argv[0] is looked up by onPath unless it holds a '/'.
+  // argv[0] is looked up by onPath unless it holds a '/'; an empty argv
+  // starts nothing.
   std::vector<std::string> argv;
   Redirect out;
   Redirect err;
