@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <cerrno>
+
 namespace qorid {
 
 void Descriptor::reset(int fd) {
@@ -9,6 +11,16 @@ void Descriptor::reset(int fd) {
     ::close(mFd);
   }
   mFd = fd;
+}
+
+int Descriptor::close() {
+  const int held = mFd;
+  mFd = -1;
+  if (held < 0) {
+    errno = EBADF;
+    return -1;
+  }
+  return ::close(held);
 }
 
 }  // namespace qorid

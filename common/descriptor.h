@@ -17,6 +17,10 @@ class Descriptor {
   [[nodiscard]] bool isOpen() const { return mFd >= 0; }
   // Closes the descriptor held, if any, and holds `fd` instead.
   void reset(int fd = -1);
+  // Closes the descriptor held and says how, for a file whose writes count:
+  // 0, or -1 with errno set (the descriptor is closed all the same; none
+  // held is EBADF). Holds none afterwards.
+  int close();
 
  private:
   int mFd;

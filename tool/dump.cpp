@@ -1,48 +1,26 @@
 #include "dump.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <spawn.h>
+#include "board_files.h"
+#include "descriptor.h"
+#include "dump_copy.h"
+#include "dump_net.h"
+#include "dump_output.h"
+#include "dump_staging.h"
+#include "full_io.h"
+#include "process.h"
+#include "undo.h"
+
 #include <sys/stat.h>
 #include <sys/utsname.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <csignal>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <ctime>
-#include <filesystem>
-#include <optional>
 #include <string>
-#include <utility>
 #include <vector>
-
-#include "dt_walk.h"
-#include "full_io.h"
-#include "one_line.h"
-#include "parameter_names.h"
-#include "system.h"
-#include "text_file.h"
-#include "wan.h"
 
 namespace qorid::dump {
 namespace {
-
-constexpr char kMe[] = "qorid-dump";
-// One byte more than qorid reads: a replay stops where qorid stopped on the
-// board, and a property linked to a huge or endless file does not fill the
-// dump.
-constexpr size_t kCopyLimit = kReadLimit + 1;
-// Directories deeper than this below the node are left out, as the dump has
-// always done.
-constexpr int kMaxDepth = 990;
-// What is kept of a command's output that is read back (ip's lines, qorid's
-// standard error): far more than any of them writes.
-constexpr size_t kOutputLimit = size_t{1} << 20;
 
 const char kUsage[] =
     "Usage: qorid-dump [-h] [OUTPUT]\n"
@@ -52,553 +30,6 @@ const char kUsage[] =
     "and what qorid prints into one tarball.\n"
     "OUTPUT defaults to qorid-dump-<hostname>-<date>.tar.gz in this directory.\n"
     "  -h, --help   print this help\n";
-
-// What the exit path must undo: the temporary directory, and the tarball
-// until it is complete, while its name still leads to the file this run
-// created.
-struct State {
-  std::string out;
-  int outFd = -1;
-  bool created = false;
-  dev_t outDev = 0;
-  ino_t outIno = 0;
-  std::string tmpdir;
-  std::string stage;
-  std::string rootHint;
-};
-State gState;
-
-volatile sig_atomic_t gSignal = 0;
-volatile pid_t gChild = 0;
-
-void onSignal(int sig) {
-  gSignal = sig;
-  const pid_t child = gChild;
-  if (child > 0) {
-    ::kill(child, SIGTERM);
-  }
-}
-
-// One line of standard error, whatever the board's names in `text` hold: a
-// newline is written as "\n", as qorid writes its own lines.
-void say(const std::string& text) {
-  const std::string line = std::string(kMe) + ": " + oneLine(text) + "\n";
-  if (::write(STDERR_FILENO, line.data(), line.size()) < 0) {
-    // Nothing is left to tell it to.
-  }
-}
-
-bool sameFile(const std::string& path, dev_t dev, ino_t ino) {
-  struct stat st;
-  return ::lstat(path.c_str(), &st) == 0 && st.st_dev == dev && st.st_ino == ino;
-}
-
-[[noreturn]] void finish(int status) {
-  if (!gState.stage.empty()) {
-    std::error_code ignored;
-    std::filesystem::remove_all(gState.stage, ignored);
-  }
-  if (gState.created && sameFile(gState.out, gState.outDev, gState.outIno)) {
-    ::unlink(gState.out.c_str());
-  }
-  std::exit(status);
-}
-
-void stopIfSignalled() {
-  if (gSignal != 0) {
-    finish(1);
-  }
-}
-
-// The temporary directory could not be written (a full or read-only TMPDIR).
-// A dump with files missing for that reason would mislead: there is none.
-[[noreturn]] void stagingFailed(const std::string& detail = "") {
-  say("could not write into the temporary directory under " + gState.tmpdir +
-      (detail.empty() ? "" : " (" + detail + ")") + ": no dump written");
-  finish(1);
-}
-
-std::string writeError() { return std::string("write error: ") + std::strerror(errno); }
-
-// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): where, then what
-void writeFile(const std::string& path, const std::string& text) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    stagingFailed(std::strerror(errno));
-  }
-  const bool written = writeAll(fd, text.data(), text.size());
-  const int savedErrno = errno;
-  if (::close(fd) != 0 || !written) {
-    if (!written) {
-      errno = savedErrno;
-    }
-    stagingFailed(writeError());
-  }
-}
-
-void makeDirectory(const std::string& path) {
-  if (::mkdir(path.c_str(), 0777) != 0 && errno != EEXIST) {
-    stagingFailed();
-  }
-}
-
-// --- commands -------------------------------------------------------------
-
-bool isExecutableFile(const std::string& path) {
-  struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-         ::access(path.c_str(), X_OK) == 0;
-}
-
-// The absolute entries of the folder list `path`, in its order. An empty
-// entry (the current directory) and a relative one are skipped: a command
-// is never taken from the folder the dump is run in, which may be anyone's.
-std::vector<std::string> absoluteEntries(const std::string& path) {
-  std::vector<std::string> dirs;
-  size_t start = 0;
-  for (;;) {
-    const size_t end = path.find(':', start);
-    std::string dir = path.substr(start, end == std::string::npos ? end : end - start);
-    if (!dir.empty() && dir[0] == '/') {
-      dirs.push_back(std::move(dir));
-    }
-    if (end == std::string::npos) {
-      return dirs;
-    }
-    start = end + 1;
-  }
-}
-
-// The PATH the dump looks commands up on and hands to what it runs (tar
-// runs gzip through it): the absolute entries of `path`, or of the C
-// library's default when `path` is null, then /usr/sbin and /sbin, where ip
-// lives and a user's PATH may not reach.
-std::string commandPath(const char* path) {
-  std::string given;
-  if (path != nullptr) {
-    given = path;
-  } else if (const size_t size = ::confstr(_CS_PATH, nullptr, 0); size > 0) {
-    given.resize(size);
-    (void)::confstr(_CS_PATH, given.data(), size);
-    given.resize(size - 1);
-  }
-  std::string kept;
-  for (const std::string& dir : absoluteEntries(given)) {
-    kept.append(dir).append(":");
-  }
-  return kept.append("/usr/sbin:/sbin");
-}
-
-// The command `name` on PATH's absolute entries, as `command -v` finds it;
-// "" when it is not there.
-std::string onPath(const std::string& name) {
-  const char* path = std::getenv("PATH");
-  if (path == nullptr || name.empty() || name.find('/') != std::string::npos) {
-    return "";
-  }
-  for (const std::string& dir : absoluteEntries(path)) {
-    std::string candidate = dir;
-    candidate.append("/").append(name);
-    if (isExecutableFile(candidate)) {
-      return candidate;
-    }
-  }
-  return "";
-}
-
-enum class Stream { kInherit, kNull, kCapture };
-
-struct Ran {
-  bool started = false;
-  int status = 0;        // as a shell gives it: the exit status, 128 + a signal
-  std::string captured;  // the captured stream, at most kOutputLimit bytes
-};
-
-// Runs `argv` (argv[0] looked up by onPath unless it holds a slash),
-// standard input inherited, its standard output into `outFd` (or captured
-// when -1), its standard error as `err` says. Only one stream is captured.
-Ran runCommand(const std::vector<std::string>& argv, int outFd, Stream err) {
-  Ran ran;
-  // Started by the path found here, not by a search of the C library's.
-  const std::string program = argv[0].find('/') != std::string::npos ? argv[0] : onPath(argv[0]);
-  if (program.empty()) {
-    return ran;
-  }
-  int pipeFds[2] = {-1, -1};
-  const bool capture = outFd < 0 || err == Stream::kCapture;
-  if (capture && ::pipe2(pipeFds, O_CLOEXEC) != 0) {
-    return ran;
-  }
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, outFd < 0 ? pipeFds[1] : outFd, STDOUT_FILENO);
-  if (err == Stream::kNull) {
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-  } else if (err == Stream::kCapture) {
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDERR_FILENO);
-  }
-  // The child starts with the default dispositions, as the shell's children.
-  posix_spawnattr_t attr;
-  posix_spawnattr_init(&attr);
-  sigset_t defaults;
-  sigemptyset(&defaults);
-  sigaddset(&defaults, SIGHUP);
-  sigaddset(&defaults, SIGINT);
-  sigaddset(&defaults, SIGTERM);
-  posix_spawnattr_setsigdefault(&attr, &defaults);
-  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF);
-  std::vector<char*> args(argv.size() + 1, nullptr);
-  std::transform(argv.begin(), argv.end(), args.begin(),
-                 [](const std::string& arg) { return const_cast<char*>(arg.c_str()); });
-  pid_t pid;
-  const int spawned = posix_spawn(&pid, program.c_str(), &actions, &attr, args.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attr);
-  if (capture) {
-    ::close(pipeFds[1]);
-  }
-  if (spawned != 0) {
-    if (capture) {
-      ::close(pipeFds[0]);
-    }
-    return ran;
-  }
-  gChild = pid;
-  ran.started = true;
-  if (capture) {
-    char buffer[4096];
-    for (;;) {
-      const ssize_t n = readSome(pipeFds[0], buffer, sizeof buffer);
-      if (n <= 0) {
-        break;
-      }
-      const size_t room = kOutputLimit - ran.captured.size();
-      ran.captured.append(buffer, std::min(room, static_cast<size_t>(n)));
-    }
-    ::close(pipeFds[0]);
-  }
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  gChild = 0;
-  ran.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  stopIfSignalled();
-  return ran;
-}
-
-// `text` without its trailing newlines, as $(...) gives a command's output.
-std::string chomp(std::string text) {
-  while (!text.empty() && text.back() == '\n') {
-    text.pop_back();
-  }
-  return text;
-}
-
-std::vector<std::string> splitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start <= text.size()) {
-    const size_t end = text.find('\n', start);
-    if (end == std::string::npos) {
-      lines.push_back(text.substr(start));
-      break;
-    }
-    lines.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-  return lines;
-}
-
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n'; }
-
-std::vector<std::string> words(const std::string& text) {
-  std::vector<std::string> result;
-  size_t i = 0;
-  while (i < text.size()) {
-    while (i < text.size() && isBlank(text[i])) {
-      ++i;
-    }
-    const size_t start = i;
-    while (i < text.size() && !isBlank(text[i])) {
-      ++i;
-    }
-    if (i > start) {
-      result.push_back(text.substr(start, i - start));
-    }
-  }
-  return result;
-}
-
-// --- the output -----------------------------------------------------------
-
-// Why `path` could not be created, as far as can be told.
-std::string whyNot(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  std::string dir = slash == 0 ? "/" : path.substr(0, slash);
-  struct stat st;
-  if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-    return "no directory " + dir;
-  }
-  if (::access(dir.c_str(), W_OK) != 0) {
-    return dir + " is not writable";
-  }
-  return "cannot create it";
-}
-
-enum class Created { kYes, kExists, kCannot };
-
-// Creates `path` exclusively, never through a link, as the tarball's file.
-Created create(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    struct stat st;
-    return errno == EEXIST || ::lstat(path.c_str(), &st) == 0 ? Created::kExists
-                                                               : Created::kCannot;
-  }
-  struct stat st;
-  if (::fstat(fd, &st) != 0) {
-    ::close(fd);
-    return Created::kCannot;
-  }
-  gState.out = path;
-  gState.outFd = fd;
-  gState.outDev = st.st_dev;
-  gState.outIno = st.st_ino;
-  gState.created = true;
-  return Created::kYes;
-}
-
-// The current directory as the shell names it: $PWD when it leads here.
-std::string currentDirectory() {
-  const char* pwd = std::getenv("PWD");
-  struct stat a;
-  struct stat b;
-  if (pwd != nullptr && pwd[0] == '/' && ::stat(pwd, &a) == 0 && ::stat(".", &b) == 0 &&
-      a.st_dev == b.st_dev && a.st_ino == b.st_ino) {
-    return pwd;
-  }
-  std::vector<char> buffer(4096);
-  while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
-    if (errno != ERANGE) {
-      return ".";
-    }
-    buffer.resize(buffer.size() * 2);
-  }
-  return buffer.data();
-}
-
-std::string hostName() {
-  struct utsname uts;
-  if (::uname(&uts) != 0) {
-    return "";
-  }
-  std::string host = uts.nodename;
-  for (char& c : host) {
-    const bool keep = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                      c == '.' || c == '_' || c == '-';
-    if (!keep) {
-      c = '_';
-    }
-  }
-  return host;
-}
-
-// The time in the default name: asked of date(1), as the dump always has (a
-// clock stopped there stops the name); the C library's when date cannot run.
-std::string timeStamp() {
-  const Ran ran = runCommand({"date", "+%Y%m%d-%H%M%S"}, -1, Stream::kInherit);
-  if (ran.started && ran.status == 0) {
-    return chomp(ran.captured);
-  }
-  char text[32] = "";
-  const std::time_t now = std::time(nullptr);
-  struct tm local;
-  if (::localtime_r(&now, &local) != nullptr) {
-    (void)std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
-  }
-  return text;
-}
-
-// Creates the output file, named or by default; false, said, when it cannot
-// be.
-bool openOutput(const std::string& named) {
-  const std::string here = currentDirectory();
-  if (!named.empty()) {
-    const std::string out = named[0] == '/' ? named : here + "/" + named;
-    switch (create(out)) {
-      case Created::kYes:
-        return true;
-      case Created::kExists:
-        say(out + " exists already; name another file");
-        return false;
-      case Created::kCannot:
-        say("cannot write " + out + ": " + whyNot(out));
-        return false;
-    }
-  }
-  // Dumps made in the same second each get a name of their own.
-  const std::string base = here + "/qorid-dump-" + hostName() + "-" + timeStamp();
-  std::string out = base + ".tar.gz";
-  for (int n = 1;;) {
-    switch (create(out)) {
-      case Created::kYes:
-        return true;
-      case Created::kCannot:
-        say("cannot write " + out + ": " + whyNot(out));
-        return false;
-      case Created::kExists:
-        break;
-    }
-    if (++n > 100) {
-      say(base + ".tar.gz and 99 names after it exist already; name a file");
-      return false;
-    }
-    out = base + "-" + std::to_string(n) + ".tar.gz";
-  }
-}
-
-// The dump's directory: OUTPUT's name without .tar.gz, then without .tgz.
-std::string topName(const std::string& out) {
-  std::string top = out.substr(out.find_last_of('/') + 1);
-  for (const std::string suffix : {".tar.gz", ".tgz"}) {
-    if (top.size() >= suffix.size() &&
-        top.compare(top.size() - suffix.size(), suffix.size(), suffix) == 0) {
-      top.erase(top.size() - suffix.size());
-    }
-  }
-  if (top.empty() || top == "." || top == "..") {
-    top = kMe;
-  }
-  return top;
-}
-
-// --- copying --------------------------------------------------------------
-
-// SOURCE's bytes into DEST, read as qorid reads a file (TextFile): a FIFO or
-// a socket gives nothing, without waiting for a writer, a device what it
-// gives; past kCopyLimit the copy is cut, and that is said. Returns false
-// when SOURCE could not be read; a failure to write DEST ends the dump.
-// `known`, when given, is SOURCE's stat(2), which saves asking again.
-bool copyFile(const std::string& source, const std::string& dest,
-              const struct stat* known = nullptr) {
-  struct stat st;
-  if (known != nullptr) {
-    st = *known;
-  } else if (::stat(source.c_str(), &st) != 0) {
-    st.st_mode = 0;
-  }
-  if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) {
-    writeFile(dest, "");
-    return true;
-  }
-  TextFile file(source, kCopyLimit);
-  if (!file.isOpen()) {
-    return false;
-  }
-  const int fd = ::open(dest.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    stagingFailed(std::strerror(errno));
-  }
-  std::string chunk;
-  while (file.readChunk(chunk)) {
-    if (!writeAll(fd, chunk.data(), chunk.size())) {
-      const int savedErrno = errno;
-      ::close(fd);
-      errno = savedErrno;
-      stagingFailed(writeError());
-    }
-  }
-  if (::close(fd) != 0) {
-    stagingFailed(writeError());
-  }
-  if (file.cut()) {
-    say("cut " + source + " after " + std::to_string(kCopyLimit) +
-        " bytes, one more than qorid reads");
-  }
-  return true;
-}
-
-// The node as the library's walk sees it (walkEntry, EnteredDirectories):
-// links followed, a link to nothing and a directory met a second time left
-// out. The order is the names' (byte order), so that of a directory and a
-// link to it beside it ("ethernet", "ethernet-link") the directory keeps its
-// own name in the dump.
-struct NodeWalk {
-  EnteredDirectories entered;
-  std::vector<std::string> wanCopies;
-};
-
-std::vector<std::string> sortedEntries(const std::string& dir) {
-  std::vector<std::string> names;
-  DIR* stream = ::opendir(dir.c_str());
-  if (stream == nullptr) {
-    return names;
-  }
-  // readdir_r is deprecated: readdir is safe on a stream of one's own.
-  // cppcheck-suppress readdirCalled
-  while (const struct dirent* entry = ::readdir(stream)) {
-    const std::string name = entry->d_name;
-    if (name != "." && name != "..") {
-      names.push_back(name);
-    }
-  }
-  ::closedir(stream);
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-// SOURCE, DEPTH levels below the node, copied to DEST.
-// NOLINTNEXTLINE(misc-no-recursion): one level of the node a call, depth bounded
-void copyNodeEntry(const std::string& source, const std::string& dest, int depth,
-                   NodeWalk& walk) {
-  stopIfSignalled();
-  struct stat st;
-  switch (walkEntry(source, st)) {
-    case WalkEntry::kNothing:
-      say("left out " + source + ": a symbolic link to nothing, which qorid skips");
-      return;
-    case WalkEntry::kDirectory:
-      if (depth > kMaxDepth) {
-        say("left out " + source + ": more than " + std::to_string(kMaxDepth) +
-            " levels below the node, deeper than this dump goes");
-        return;
-      }
-      if (!walk.entered.enter(st)) {
-        say("left out " + source + ": a directory already copied, which qorid walks once");
-        return;
-      }
-      if (::faccessat(AT_FDCWD, source.c_str(), R_OK | X_OK, AT_EACCESS) != 0) {
-        say("could not read the directory " + source + gState.rootHint);
-        return;
-      }
-      makeDirectory(dest);
-      for (const std::string& name : sortedEntries(source)) {
-        copyNodeEntry(std::string(source).append("/").append(name),
-                      std::string(dest).append("/").append(name), depth + 1, walk);
-      }
-      return;
-    case WalkEntry::kFile:
-      break;
-  }
-  // Every file of the walk, `name` too: the replay must see the node as it
-  // was. A device (a link to /dev/zero, say) is read by qorid like a file,
-  // and copied as it reads it.
-  const std::string name = source.substr(source.find_last_of('/') + 1);
-  if (!copyFile(source, dest, &st)) {
-    say("could not read " + source + gState.rootHint);
-  } else if (isProperty(FTW_F, name.c_str()) &&
-             propertyParameterName(name.c_str()) == kWanParameter) {
-    walk.wanCopies.push_back(dest);
-  }
-}
-
-// Copies the node at `node` to `dest`; returns the copies of its wan
-// properties.
-std::vector<std::string> copyNode(const std::string& node, const std::string& dest) {
-  NodeWalk walk;
-  copyNodeEntry(node, dest, 0, walk);
-  return walk.wanCopies;
-}
 
 bool exists(const std::string& path) {
   struct stat st;
@@ -610,249 +41,158 @@ bool existsOrLink(const std::string& path) {
   return ::lstat(path.c_str(), &st) == 0;
 }
 
-// --- the network ----------------------------------------------------------
-
-// What `ip -o link show dev DEV` gives after "link/...": the address, empty
-// when it gives none; none when ip fails ("2: eth0: <...> ... link/ether
-// 02:00:00:00:00:01 brd ...").
-std::optional<std::string> macShownByIp(const std::string& dev) {
-  const Ran ran = runCommand({"ip", "-o", "link", "show", "dev", dev}, -1, Stream::kNull);
-  if (!ran.started || ran.status != 0) {
-    return std::nullopt;
-  }
-  const std::vector<std::string> line = words(chomp(ran.captured));
-  for (size_t i = 0; i < line.size(); ++i) {
-    if (line[i].compare(0, 5, "link/") == 0) {
-      return i + 1 < line.size() ? line[i + 1] : "";
+// The board's node and the device tree's own names into ROOT.
+Stopped copyDeviceTree(const Staging& staging, Copier& copier, const std::string& root) {
+  const std::string node = board::deviceTreeNodePath();
+  if (exists(node)) {
+    Stopped stopped = staging.makeDirectory(root + "/proc/device-tree");
+    if (stopped || (stopped = copier.copyNode(node, root + node))) {
+      return stopped;
     }
-  }
-  return "";
-}
-
-// The interface's hardware address, "-" when it has none; "" when there is
-// no such interface.
-std::string linkMac(const std::string& dev, bool haveIp) {
-  // A name from the node may be anything; an interface's is at most 15
-  // bytes, none of them '/' or white space, and never "." or "..".
-  if (dev.empty() || dev == "." || dev == ".." || dev.size() > 15 ||
-      dev.find_first_of("/ \t\n\v\f\r") != std::string::npos) {
-    return "";
-  }
-  std::string mac;
-  if (haveIp) {
-    const std::optional<std::string> shown = macShownByIp(dev);
-    if (!shown) {
-      return "";
-    }
-    mac = *shown;
+  } else if (!exists(board::procSelfPath())) {
+    say("no " + node + ": /proc is not mounted");
   } else {
-    const std::string path = sys::interfaceAddressPath(dev);
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-      return "";
-    }
-    TextFile file(path, 64);
-    std::string chunk;
-    while (file.readChunk(chunk)) {
-      mac += chunk;
-    }
-    mac = chomp(mac);
+    say("no " + node + ": the board has no device-tree node");
   }
-  auto hex = [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); };
-  const bool looksLikeOne = mac.size() >= 4 && hex(mac[0]) && hex(mac[1]) && mac[2] == ':' &&
-                            mac.find(':', 3) != std::string::npos;
-  return looksLikeOne ? mac : "-";
-}
-
-// One line of `ip -o -4 addr show`: "3: eth0    inet 192.0.2.1/24 brd ...
-// scope global eth0:1\       valid_lft ...". The label is the last word
-// before the backslash and always begins with the interface's name.
-std::string netLine(const std::string& line, bool haveIp) {
-  std::vector<std::string> fields = words(line);
-  if (fields.size() < 2) {
-    return "";
-  }
-  std::string dev = fields[1];
-  if (!dev.empty() && dev.back() == ':') {
-    dev.pop_back();
-  }
-  dev.resize(std::min(dev.find('@'), dev.size()));
-  std::string address;
-  std::string label;
-  for (size_t i = 2; i < fields.size(); ++i) {
-    const std::string& word = fields[i];
-    if (word == "inet") {
-      if (i + 1 < fields.size()) {
-        address = fields[++i];
+  // A board without the node names itself at the root of its device tree,
+  // which qorid reads when nothing else identifies the board. A PC has no
+  // device tree: their absence is no news.
+  for (const std::string& file : {board::compatiblePath(), board::modelPath()}) {
+    if (existsOrLink(file)) {
+      Stopped stopped = staging.makeDirectory(root + "/proc/device-tree");
+      if (stopped || (stopped = copier.copyFile(file, root + file))) {
+        return stopped;
       }
-    } else if (word[0] == '\\') {
-      break;
-    } else if (word.find('\\') != std::string::npos) {
-      label = word.substr(0, word.find('\\'));
-      break;
-    } else {
-      label = word;
     }
   }
-  if (label.compare(0, dev.size(), dev) != 0) {
-    label = dev;
-  }
-  if (address.empty()) {
-    return "";
-  }
-  std::string mac = linkMac(dev, haveIp);
-  return label + " " + address + " " + (mac.empty() ? "-" : mac) + "\n";
+  return {};
 }
 
-void writeNet(const std::string& dump, const std::vector<std::string>& wanCopies) {
-  const bool haveIp = !onPath("ip").empty();
-  std::string net;
-  if (haveIp) {
-    const Ran ran = runCommand({"ip", "-o", "-4", "addr", "show"}, -1, Stream::kInherit);
-    if (ran.started && ran.status == 0) {
-      for (const std::string& line : splitLines(chomp(ran.captured))) {
-        net += netLine(line, haveIp);
-      }
-    } else {
-      say("ip could not list the IPv4 addresses: net is empty");
-    }
-  } else {
-    say("no ip command: net is empty");
+// The files qorid reads into DUMP/root, where qorid reads them, then the
+// uname and net files.
+Stopped copyBoard(const Staging& staging, Copier& copier, const std::string& dump) {
+  const std::string root = dump + "/root";
+  Stopped stopped = staging.makeDirectory(root);
+  if (stopped || (stopped = staging.makeDirectory(root + "/proc")) ||
+      (stopped = copyDeviceTree(staging, copier, root))) {
+    return stopped;
   }
-  // A wan property of the node (or of a subnode) names the interface whose
-  // address qorid asks for, with or without an IPv4 address.
-  for (const std::string& copy : wanCopies) {
-    bool cut = false;
-    const std::string wan = interfaceName(propertyValue(copy.c_str(), cut));
-    if (wan.empty()) {
-      continue;
-    }
-    bool listed = false;
-    for (const std::string& line : splitLines(net)) {
-      const std::vector<std::string> fields = words(line);
-      listed = listed || (!fields.empty() && fields[0] == wan);
-    }
-    if (listed) {
-      continue;
-    }
-    const std::string mac = linkMac(wan, haveIp);
-    if (!mac.empty()) {
-      net.append(wan).append(" - ").append(mac).append("\n");
-    } else {
-      say("the node's wan names " + wan + ", which is no interface here");
-    }
+
+  // Anyone may read cpuinfo: running as root would bring nothing more.
+  const std::string cpuinfo = board::cpuinfoPath();
+  if ((stopped = copier.copyFile(cpuinfo, root + cpuinfo, false))) {
+    return stopped;
   }
-  writeFile(dump + "/net", net);
+
+  const std::string ids = board::knownIdsPath();
+  struct stat st;
+  if (::stat(ids.c_str(), &st) != 0) {
+    say("no " + ids + ": qorid uses its built-in boards");
+  } else if (S_ISDIR(st.st_mode)) {
+    say(ids + " is a directory, which qorid cannot read: left out");
+  } else if ((stopped = staging.makeDirectory(root + "/etc")) ||
+             (stopped = copier.copyFile(ids, root + ids))) {
+    return stopped;
+  }
+  if ((stopped = checkSignals())) {
+    return stopped;
+  }
+
+  struct utsname uts;
+  if (board::unameInfo(&uts) < 0) {
+    say("uname failed");
+  } else if ((stopped = staging.writeFile(
+                  dump + "/uname", std::string(uts.release) + "\n" + uts.machine + "\n"))) {
+    return stopped;
+  }
+  return writeNet(staging, dump + "/net", copier.wanCopies());
 }
 
-// --- qorid's own output ---------------------------------------------------
-
+// qorid on PATH, or else beside this program (argv[0], or where PATH finds
+// it); "" when neither has it.
 std::string findQorid(const char* argv0) {
-  std::string qorid = onPath("qorid");
+  std::string qorid = process::onPath("qorid");
   if (!qorid.empty()) {
     return qorid;
   }
   std::string self = argv0 != nullptr ? argv0 : "";
   if (self.find('/') == std::string::npos) {
-    self = onPath(self);
+    self = process::onPath(self);
   }
   const size_t slash = self.find_last_of('/');
   if (slash == std::string::npos) {
     return "";
   }
   const std::string beside = self.substr(0, slash) + "/qorid";
-  return isExecutableFile(beside) ? beside : "";
+  return process::isCommandFile(beside) ? beside : "";
 }
 
+// What `qorid --verbose` and `qorid --list` print, into DUMP/qorid.MODE;
+// what qorid says on standard error is said again, indented. qorid failing
+// to write its output is the staging directory failing.
 // NOLINTNEXTLINE(bugprone-easily-swappable-parameters): the program, then the folder
-void runQorid(const std::string& qorid, const std::string& dump) {
+Stopped runQorid(const Staging& staging, const std::string& qorid, const std::string& dump) {
   for (const std::string mode : {"verbose", "list"}) {
-    const std::string path = std::string(dump).append("/qorid.").append(mode);
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) {
-      stagingFailed(std::strerror(errno));
+    Descriptor fd;
+    if (Stopped stopped = staging.create(std::string(dump).append("/qorid.").append(mode), fd)) {
+      return stopped;
     }
-    const Ran ran = runCommand({qorid, "--" + mode}, fd, Stream::kCapture);
-    ::close(fd);
-    const std::string errors = chomp(ran.captured);
+    const process::Ran ran = runWatched({{qorid, "--" + mode}, process::Redirect::to(fd.fd()),
+                                         process::Redirect::capture(kOutputLimit)});
+    if (Stopped stopped = checkSignals()) {
+      return stopped;
+    }
+    fd.reset();  // what qorid wrote is qorid's to report, below
+    const std::string errors = process::chomp(ran.err);
     const std::string writeFailed = "qorid: write error: ";
     const size_t at = errors.rfind(writeFailed);
     if (at != std::string::npos) {
-      stagingFailed("qorid --" + mode + ": " + errors.substr(at + writeFailed.size()));
+      return staging.failed("qorid --" + mode + ": " + errors.substr(at + writeFailed.size()));
     }
     if (!errors.empty()) {
       say("qorid --" + mode + " said on standard error:");
       std::string indented;
-      for (const std::string& line : splitLines(errors)) {
+      for (const std::string& line : process::splitLines(errors)) {
         indented += "  " + line + "\n";
       }
-      writeAll(STDERR_FILENO, indented.data(), indented.size());
+      (void)writeAll(STDERR_FILENO, indented);
     }
     const int status = ran.started ? ran.status : 127;
     if (status != 0) {
       say("qorid --" + mode + " exited with status " + std::to_string(status));
     }
   }
+  return {};
 }
 
-// --- the dump -------------------------------------------------------------
-
-void copyBoard(const std::string& dump) {
-  const std::string root = dump + "/root";
-  makeDirectory(root);
-  makeDirectory(root + "/proc");
-  const std::string& hint = gState.rootHint;
-
-  std::vector<std::string> wanCopies;
-  const std::string node = boardNodePath();
-  if (exists(node)) {
-    makeDirectory(root + "/proc/device-tree");
-    wanCopies = copyNode(node, root + node);
-  } else if (!exists(sys::procSelfPath())) {
-    say("no " + node + ": /proc is not mounted");
-  } else {
-    say("no " + node + ": the board has no device-tree node");
+// The dump put together in `staging` and packed into `output` by tar.
+Stopped makeDump(Staging& staging, Output& output, const char* argv0) {
+  if (Stopped stopped = staging.make(std::getenv("TMPDIR"))) {
+    return stopped;
   }
-
-  // A board without the node names itself at the root of its device tree,
-  // which qorid reads when nothing else identifies the board. A PC has no
-  // device tree: their absence is no news.
-  for (const std::string& file : {sys::compatiblePath(), sys::modelPath()}) {
-    if (existsOrLink(file)) {
-      makeDirectory(root + "/proc/device-tree");
-      if (!copyFile(file, root + file)) {
-        say(std::string("could not read ").append(file).append(hint));
-      }
-    }
+  const std::string top = output.topName();
+  const std::string dump = staging.path() + "/" + top;
+  Copier copier(staging, ::geteuid() == 0 ? "" : " (run as root to include it)");
+  Stopped stopped = staging.makeDirectory(dump);
+  if (stopped || (stopped = copyBoard(staging, copier, dump))) {
+    return stopped;
   }
-
-  const std::string cpuinfo = sys::cpuinfoPath();
-  if (!copyFile(cpuinfo, root + cpuinfo)) {
-    say("could not read " + cpuinfo);
+  const std::string qorid = findQorid(argv0);
+  if (qorid.empty()) {
+    say("qorid is not on PATH: its output is not included");
+  } else if ((stopped = runQorid(staging, qorid, dump))) {
+    return stopped;
   }
-
-  const std::string ids = sys::knownIdsPath();
-  struct stat st;
-  if (::stat(ids.c_str(), &st) != 0) {
-    say("no " + ids + ": qorid uses its built-in boards");
-  } else if (S_ISDIR(st.st_mode)) {
-    say(ids + " is a directory, which qorid cannot read: left out");
-  } else {
-    makeDirectory(root + "/etc");
-    if (!copyFile(ids, root + ids)) {
-      say("could not read " + ids + hint);
-    }
+  const process::Ran tar = runWatched(
+      {{"tar", "-czf", "-", "-C", staging.path(), "--", top}, process::Redirect::to(output.fd()), {}});
+  if ((stopped = checkSignals())) {
+    return stopped;
   }
-  stopIfSignalled();
-
-  struct utsname uts;
-  if (sys::unameInfo(&uts) >= 0) {
-    writeFile(dump + "/uname", std::string(uts.release) + "\n" + uts.machine + "\n");
-  } else {
-    say("uname failed");
+  const int closed = output.close();
+  if (!tar.started || tar.status != 0 || closed != 0) {
+    return Stopped::because("could not write " + output.path());
   }
-
-  writeNet(dump, wanCopies);
+  return {};
 }
 
 }  // namespace
@@ -882,53 +222,28 @@ int run(int argc, char** argv) {
     return 2;
   }
 
-  ::setenv("PATH", commandPath(std::getenv("PATH")).c_str(), 1);
-  struct sigaction action {};
-  action.sa_handler = onSignal;
-  sigemptyset(&action.sa_mask);
-  for (int sig : {SIGHUP, SIGINT, SIGTERM}) {
-    ::sigaction(sig, &action, nullptr);
-  }
+  ::setenv("PATH", process::commandPath(std::getenv("PATH"), "/usr/sbin:/sbin").c_str(), 1);
+  // The children run long, and a tree is no work for a handler: a signal
+  // is noted, passed on to the child, and undone at the next look.
+  undo::installHandlers(undo::OnSignal::kNote);
 
-  // The tarball is created before any other work, exclusively, and written
-  // through the descriptor that created it.
-  if (!openOutput(first < argc ? argv[first] : "")) {
+  // The tarball is created before any other work.
+  Output output;
+  if (!output.open(first < argc ? argv[first] : "")) {
     return 1;
   }
-  const std::string top = topName(gState.out);
-
-  const char* tmpdir = std::getenv("TMPDIR");
-  gState.tmpdir = tmpdir != nullptr && tmpdir[0] != '\0' ? tmpdir : "/tmp";
-  std::string stage = gState.tmpdir + "/qorid-dump.XXXXXX";
-  if (::mkdtemp(stage.data()) == nullptr) {
-    say("cannot make a temporary directory under " + gState.tmpdir + ": no dump written");
-    finish(1);
+  Staging staging;
+  Stopped stopped = checkSignals();  // one may have come while date ran
+  if (stopped || (stopped = makeDump(staging, output, argv[0]))) {
+    if (!stopped.line().empty()) {
+      say(stopped.line());
+    }
+    (void)undo::undoAll();  // the temporary directory, then the tarball
+    return 1;
   }
-  gState.stage = stage;
-  gState.rootHint = ::geteuid() == 0 ? "" : " (run as root to include it)";
-  const std::string dump = stage + "/" + top;
-  makeDirectory(dump);
-
-  copyBoard(dump);
-
-  const std::string qorid = findQorid(argv[0]);
-  if (!qorid.empty()) {
-    runQorid(qorid, dump);
-  } else {
-    say("qorid is not on PATH: its output is not included");
-  }
-
-  const Ran tar = runCommand({"tar", "-czf", "-", "-C", stage, "--", top}, gState.outFd,
-                             Stream::kInherit);
-  const int closed = ::close(gState.outFd);
-  if (!tar.started || tar.status != 0 || closed != 0) {
-    say("could not write " + gState.out);
-    finish(1);
-  }
-  gState.created = false;  // complete: it stays
-  const std::string printed = gState.out + "\n";
-  writeAll(STDOUT_FILENO, printed.data(), printed.size());
-  finish(0);
+  (void)writeAll(STDOUT_FILENO, output.path() + "\n");
+  (void)undo::completeAll();  // the temporary directory; the tarball stays
+  return 0;
 }
 
 }  // namespace qorid::dump

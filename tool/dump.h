@@ -78,8 +78,11 @@ namespace qorid::dump {
 
 // The whole program: `argv` as main has it (argv[0] tells where qorid may
 // lie beside it). Returns the exit status; on the way out the temporary
-// directory is removed. Changes PATH (to the one described above) and
-// installs handlers of SIGHUP, SIGINT and SIGTERM: for main only, once.
+// directory is removed. SIGHUP, SIGINT or SIGTERM ends the dump as a failure
+// does, with nothing said: the command it waits for is sent SIGTERM, and
+// what the run made is undone once that command has ended. Changes PATH (to
+// the one described above) and installs handlers of those signals
+// (undo::OnSignal::kNote): for main only, once.
 int run(int argc, char** argv);
 
 }  // namespace qorid::dump

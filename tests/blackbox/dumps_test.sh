@@ -9,7 +9,22 @@
 source "$(dirname "$0")/harness.sh"
 require_sandbox
 
-DUMP=$SOURCE_DIR/tool/qorid-dump
+# The program under test, which QORID_DUMP names (tests/blackbox/CMakeLists.txt
+# puts the built one alone in a folder of the build tree). The cases without
+# qorid on PATH rely on there being no qorid beside it, which it would run.
+if [ -z "${QORID_DUMP:-}" ] || [ ! -x "$QORID_DUMP" ]; then
+  echo "FAIL: no qorid-dump to test at '${QORID_DUMP:-}' (QORID_DUMP names it)" >&2
+  exit 1
+fi
+DUMP=$(realpath "$QORID_DUMP")
+if [ -e "$(dirname "$DUMP")/qorid" ]; then
+  echo "FAIL: $DUMP has a qorid beside it, which the cases without qorid on PATH would run" >&2
+  exit 1
+fi
+case $DUMP in
+  "$BUILD_DIR"/* | "$SOURCE_DIR"/*) ;;
+  *) echo "FAIL: $DUMP is outside the build and source trees, which the sandbox sees" >&2; exit 1 ;;
+esac
 # The sandbox's directories must be open to nobody, who runs one dump.
 umask 022
 
@@ -330,6 +345,22 @@ staging() {
   check "full TMPDIR: no tarball" "" "$(tmp_files "$root")"
 }
 staging
+
+# tar failing after writing part of the tarball: said, status 1, and neither
+# the part written nor the temporary directory is left.
+failing_tar() {
+  local root
+  root=$(new_root failing-tar "$pc")
+  mkdir -p "$root/opt/failing"
+  printf '#!/bin/sh\nprintf partial\nexit 2\n' >"$root/opt/failing/tar"
+  chmod +x "$root/opt/failing/tar"
+  dump_on "$root" "/opt/failing:$with_qorid" -- pc.tar.gz
+  check "failing tar: status, said" "1 qorid-dump: could not write /tmp/pc.tar.gz" \
+    "$status $(tail -n 1 "$WORK/err")"
+  check "failing tar: no tarball" "" "$(tmp_files "$root")"
+  check "failing tar: nothing left in TMPDIR" "" "$(ls -A "$root/scratch")"
+}
+failing_tar
 
 # A FIFO where a file is copied does not hold the dump up: it is copied
 # empty, as qorid reads it.
