@@ -24,9 +24,11 @@
 #    left). On this machine's architecture also systemd-analyze verify and
 #    security (an exposure of 1.0 or less) of the unit, a boot of the root under
 #    systemd-nspawn (the unit ran as a dynamic user with a start timeout, a
-#    unit's EnvironmentFile= has the parameters, and one of --export on
-#    armv7-hard-values what --exec gives), the man pages and a consumer
-#    built with find_package(qorid) and with pkg-config.
+#    unit's EnvironmentFile= has the parameters; --export of armv7-hard-values
+#    and of boards whose values hold every code point, read by systemd's
+#    EnvironmentFile=, gives what --exec gives, and each value --export
+#    leaves out for its bytes is one systemd refuses), the man pages and a
+#    consumer built with find_package(qorid) and with pkg-config.
 # 3. This machine's packages of each suite built a second time in another
 #    folder: the .deb files must be the same, byte for byte.
 #
@@ -38,6 +40,7 @@ set -u
 SRC=$(cd "$(dirname "$0")/../.." && pwd)
 source "$SRC/tests/support/checks.sh"
 source "$SRC/tests/support/fixtures.sh"
+source "$SRC/tests/support/env_readers.sh"
 source "$SRC/scripts/debian-root.sh"
 HOST=$(dpkg --print-architecture)
 PACKAGES=(libqorid1 libnolt0 libqorid-dev libnolt-dev qorid)
@@ -85,12 +88,14 @@ ok() {
 
 # --- proving a pair on a fresh root -------------------------------------------
 # in_board ROOT ARCH BOARD COMMAND...: COMMAND chrooted into ROOT as the
-# board: its files under /proc (a plain folder) and /etc, its net lines'
+# board BOARD, a fixture of tests/fixtures/dumps or (a path) a folder laid
+# out as one: its files under /proc (a plain folder) and /etc, its net lines'
 # interfaces in a namespace of its own. The roots have no uname shim: on
 # this machine's architecture, a board whose machine is no x86_64 keeps the
 # PC identity out of the way with the linux32 personality.
 in_board() {
-  local root=$1 arch=$2 board=$SRC/tests/fixtures/dumps/$3 personality=
+  local root=$1 arch=$2 board=$3 personality=
+  [[ $board == */* ]] || board=$SRC/tests/fixtures/dumps/$board
   shift 3
   [ -d "$root/usr/bin" ] || { echo "in_board: $root is no root" >&2; return 1; }
   rm -rf "$root/proc" "$root/etc/known_qor_ids"
@@ -110,67 +115,103 @@ in_board() {
   ' in_board "$root" "$root.net.sh" "$personality" "$@"
 }
 
-# The environment a unit gets from EnvironmentFile=: systemd's own reading
-# of --export on the board HARD_BOARD, whose values hold every byte but the
-# newline, quotes, $(...), backquotes, backslashes, CR and tab.
+# The boards whose --export a unit reads at boot with systemd's own
+# EnvironmentFile=, each in a unit of its own: HARD_BOARD, whose values hold
+# every byte but the newline, quotes, $(...), backquotes, backslashes, CR
+# and tab; and those tests/package/reader_boards.py lays out: every code
+# point a value can hold and systemd takes (U+0001 to U+10FFFF but the
+# newline, the surrogates and the noncharacters), 4,096 to a value, over a
+# few boards (--exec gives all parameters 1 MiB), and each kind of value
+# that --export leaves out. systemd must take each file, and give what
+# --exec gives for the names it assigns; each value left out for its bytes,
+# written as --export would have written it, makes systemd refuse its file.
 HARD_BOARD=armv7-hard-values
-# Its parameters that --export gives: the shell names whose values are UTF-8.
+# Its parameters that --export gives: the shell names whose values are UTF-8;
+# and what the log says of the others.
 HARD_EXPORTED="QOR_ASCII QOR_BOARDID QOR_CRTAB QOR_DESC QOR_DESCRIPTION QOR_EMPTY QOR_ID \
 QOR_QUOTE QOR_SHELL QOR_SPACES QOR_UTF8 QOR_WAN QOR_WAN_ID"
+HARD_LEFT_OUT="QOR_HIGH1: value not UTF-8
+QOR_HIGH2: value not UTF-8
+QOR_REG: value not UTF-8"
+LEFT_OUT_TEXT=$(sed -n 's/^inline constexpr char kLeftOutOfExport\[\] = "\(.*\)";$/\1/p' \
+  "$SRC/tests/support/log_texts.h")
 
-# env_of EXPORTED EXEC_ENV SYSTEMD_ENV0: the names assigned at the start of
-# a line of EXPORTED; then, one per line as Python writes bytes, the QOR_
-# variables of EXEC_ENV (env's lines) with those names, and after a line
-# "--" those that SYSTEMD_ENV0 (env -0) holds.
-env_of() {
-  python3 -c '
-import re, sys
-names = set(re.findall(rb"^([A-Za-z_][A-Za-z0-9_]*)=", open(sys.argv[1], "rb").read(), re.M))
-print(" ".join(sorted(n.decode() for n in names)))
-exec_env = open(sys.argv[2], "rb").read().split(b"\n")
-unit_env = open(sys.argv[3], "rb").read().split(b"\0")
-for entries in ([e for e in exec_env if e.split(b"=", 1)[0] in names], ["--"], unit_env):
-    for entry in sorted(e for e in entries if e == "--" or e.startswith(b"QOR_")):
-        print(entry)
-' "$@"
+# export_reader_checks S A BOARD_NAME READER EXPECTED_LEFT_OUT: what the
+# unit that read --export of the board got (READER/board-NAME.*) against
+# --exec there ($WORK/S-A.NAME.*), and what the log said it left out
+# against EXPECTED_LEFT_OUT ("NAME: REASON" lines).
+export_reader_checks() {
+  local s=$1 a=$2 name=$3 reader=$4 expected=$5 at=$WORK/$1-$2.$3 said
+  if [ "$(cat "$reader/board-$name.status" 2>/dev/null)" = 0 ]; then pass; else
+    fail "$s $a $name: EnvironmentFile= did not take --export: $(paste -sd '|' \
+      "$reader/board-$name.journal" 2>/dev/null)"
+  fi
+  said=$(sed -n "s/^qorid WARN: $LEFT_OUT_TEXT//p" "$at.export.err" | LC_ALL=C sort)
+  check "$s $a $name: --export says in the log what it leaves out, and why" "$expected" "$said"
+  # Other WARN lines may come (HARD_BOARD has no known_qor_ids), no error.
+  check "$s $a $name: --export says nothing on standard error but WARN lines" "" \
+    "$(grep -v "^qorid WARN: " "$at.export.err")"
+  check "$s $a $name: --exec says what it leaves out of the environment, and why" \
+    "$(sed -En 's/^([^:]*): (value too long|over the .* bytes all parameters may take)$/qorid: \1 left out of the environment: \2/p' <<<"$expected")" \
+    "$(grep -v "^qorid WARN: " "$at.exec.err")"
+  if env_of "$reader/board-$name.env" "$at.exec" "$reader/board-$name.env0" >"$at.cmp" 2>&1; then
+    [ "$name" != "$HARD_BOARD" ] ||
+      check "$s $a $name: --export gives the shell names whose values are UTF-8" \
+        "$HARD_EXPORTED" "$(head -n 1 "$at.cmp")"
+    # Each name --exec sets that --export does not assign is one the log
+    # names (NAME: REASON, or NAME is not a shell variable name).
+    check "$s $a $name: every name --exec sets is in --export or said to be left out" "" \
+      "$(comm -23 <(sed -n 2p "$at.cmp" | tr ' ' '\n' | grep . | LC_ALL=C sort) \
+        <(sed -E 's/(: | is not a shell variable name$).*//' <<<"$said" | LC_ALL=C sort))"
+    check "$s $a $name: EnvironmentFile= of --export gives what --exec gives" "" \
+      "$(sed 1,2d "$at.cmp")"
+  else
+    fail "$s $a $name: the environments compared: $(paste -sd '|' "$at.cmp")"
+  fi
 }
 
 # boot_with_systemd SUITE ARCH ROOT: the root booted as a container, its
 # systemd starting what it starts at boot: qorid.service must have run, as
 # a dynamic user, with a start timeout; a unit with
 # EnvironmentFile=/run/qorid/parameters.env must see what --exec gives in
-# the same root (the machine's own board here); and a unit whose
-# EnvironmentFile= is --export of HARD_BOARD must see what --exec gives
-# there, for the names --export gives. The probe unit powers the container
-# off when it has written what it saw.
+# the same root (the machine's own board here); and --export of each board
+# above, and each refused value, read by EnvironmentFile= in a unit of its
+# own (tests/support/read_env_files.sh, run by the probe unit, which powers
+# the container off when it has written what it saw). qorid logs at WARN
+# for the boards' runs, the package's conffile put back after.
 boot_with_systemd() {
-  local s=$1 a=$2 root=$3 units=$3/etc/systemd/system hard=$WORK/$1-$2.hard
-  in_board "$root" "$a" "$HARD_BOARD" qorid --export >"$root/etc/qorid-hard.env" 2>"$hard.err"
-  in_board "$root" "$a" "$HARD_BOARD" qorid --exec env >"$hard.exec" 2>>"$hard.err"
-  cat >"$units/qorid-hard-probe.service" <<'UNIT'
-[Service]
-Type=oneshot
-EnvironmentFile=/etc/qorid-hard.env
-ExecStart=/bin/sh -c 'env -0 >/hard.out'
-UNIT
-  cat >"$units/qorid-probe.service" <<'UNIT'
+  local s=$1 a=$2 root=$3 boards=$WORK/$1-$2.boards reader board name f
+  local conf=$WORK/$1-$2.qorid.conf boot=$SECONDS carried left_out=0 refused=0 files=0
+  rm -rf "$boards"
+  if ! python3 "$SRC/tests/package/reader_boards.py" lay "$boards"; then
+    fail "$s $a: tests/package/reader_boards.py could not lay out the boards"
+    return
+  fi
+  reader=$(reader_in "$root" qorid-reader)
+  cp -p "$root/etc/qorid.conf" "$conf"
+  sed 's/^log4cpp\.category\.qorid=ERROR$/log4cpp.category.qorid=WARN/' "$conf" >"$root/etc/qorid.conf"
+  for board in "$HARD_BOARD" "$boards"/code-points-* "$boards/excluded"; do
+    name=$(basename "$board")
+    in_board "$root" "$a" "$board" qorid --export >"$reader/board-$name.env" \
+      2>"$WORK/$s-$a.$name.export.err"
+    in_board "$root" "$a" "$board" qorid --exec -- env -0 >"$WORK/$s-$a.$name.exec" \
+      2>"$WORK/$s-$a.$name.exec.err"
+  done
+  cp -p "$conf" "$root/etc/qorid.conf"
+  for f in "$boards"/refused/*.env; do cp "$f" "$reader/refused-${f##*/}"; done
+  ok "$s $a: booted with systemd" boot_probe "$root" "$(cat <<'UNIT'
 [Unit]
-After=qorid.service qorid-hard-probe.service
-Wants=qorid.service qorid-hard-probe.service
+After=qorid.service
+Wants=qorid.service
 [Service]
 Type=oneshot
 EnvironmentFile=/run/qorid/parameters.env
 ExecStart=/bin/sh -c 'systemctl is-active qorid >/probe.out; env | grep "^QOR_" | sort >>/probe.out'
 ExecStart=/bin/sh -c 'stat -c "%%a %%u" /run/qorid /run/qorid/parameters.env /run/qorid/board.json >/owner.out'
 ExecStart=/bin/sh -c 'systemctl show -p TimeoutStartUSec --value qorid >/timeout.out'
-ExecStart=/bin/sh -c 'journalctl -b -u qorid-hard-probe --no-pager -o cat >/hard.journal'
-ExecStartPost=/bin/systemctl poweroff
+ExecStart=/bin/sh /qorid-reader/read /qorid-reader
 UNIT
-  ln -sf ../qorid-probe.service "$units/multi-user.target.wants/"
-  rm -f "$root/probe.out" "$root/owner.out" "$root/timeout.out" "$root/hard.out" \
-    "$root/hard.journal"
-  ok "$s $a: booted with systemd" timeout 180 systemd-nspawn --quiet --register=no \
-    --keep-unit --console=pipe -D "$root" --boot
+)"
   check "$s $a: at boot qorid.service ran and a unit's EnvironmentFile= has the parameters" \
     "$(printf 'active\n'; in_root "$root" qorid --exec env | grep '^QOR_' | sort)" \
     "$(cat "$root/probe.out" 2>/dev/null)"
@@ -183,18 +224,30 @@ UNIT
   check "$s $a: systemd gives qorid.service a start timeout" yes \
     "$(grep -Eqx '[0-9]+(min|s)( [0-9]+s)?' "$root/timeout.out" 2>/dev/null && echo yes ||
       cat "$root/timeout.out" 2>/dev/null)"
-  if env_of "$root/etc/qorid-hard.env" "$hard.exec" "$root/hard.out" >"$hard.cmp" 2>&1; then
-    check "$s $a $HARD_BOARD: --export gives the shell names whose values are UTF-8" \
-      "$HARD_EXPORTED" "$(head -n 1 "$hard.cmp")"
-    check "$s $a $HARD_BOARD: EnvironmentFile= of --export gives what --exec gives" \
-      "$(sed -n '2,/^--$/p' "$hard.cmp" | sed '$d')" "$(sed '1,/^--$/d' "$hard.cmp")"
-  else
-    fail "$s $a $HARD_BOARD: the environments compared"
-    sed 's/^/    /' "$hard.cmp" "$root/hard.journal" >&2
+
+  export_reader_checks "$s" "$a" "$HARD_BOARD" "$reader" "$HARD_LEFT_OUT"
+  left_out=$(grep -c . <<<"$HARD_LEFT_OUT")
+  for board in "$boards"/code-points-* "$boards/excluded"; do
+    export_reader_checks "$s" "$a" "${board##*/}" "$reader" "$(cat "$board/left-out")"
+    left_out=$((left_out + $(grep -c . "$board/left-out")))
+  done
+  if carried=$(python3 "$SRC/tests/package/reader_boards.py" carried \
+    "$reader"/board-code-points-*.env0 2>&1); then pass; else
+    fail "$s $a: EnvironmentFile= of --export carries every code point: $carried"
   fi
-  check "$s $a $HARD_BOARD: nothing on standard error" "" "$(cat "$hard.err")"
-  rm -f "$units/qorid-probe.service" "$units/qorid-hard-probe.service" \
-    "$units/multi-user.target.wants/qorid-probe.service" "$root/etc/qorid-hard.env"
+  for f in "$reader"/refused-*.env; do
+    f=${f%.env}
+    check "$s $a: EnvironmentFile= refuses a value that --export leaves out: ${f##*/refused-}" \
+      "refused" "$([ "$(cat "$f.status" 2>/dev/null)" != 0 ] &&
+        grep -q 'Failed to load environment files' "$f.journal" && echo refused ||
+        echo "taken: status $(cat "$f.status" 2>/dev/null)")"
+    refused=$((refused + 1))
+  done
+  files=$(find "$reader" -name '*.status' | wc -l)
+  echo "   $s $a EnvironmentFile=: ${carried%% *} code points carried; $files files read," \
+    "$((files - refused)) of --export taken, $refused refused as they must be;" \
+    "$left_out values left out of --export, each said; $((SECONDS - boot)) s"
+  rm -rf "$reader" "$root/probe.out" "$root/owner.out" "$root/timeout.out"
 }
 
 # The tests of debian/tests/control, and the packages they depend on
@@ -266,11 +319,12 @@ prove() {
   mkdir -p "$root/tmp/debs"
   for p in "${PACKAGES[@]}"; do cp "$SRC/dist/$s/$a/${p}_"*"_$a.deb" "$root/tmp/debs/"; done
   # The consumer's compiler and CMake, and man, on this machine's roots.
-  # And systemd, whose systemd-analyze judges the unit; and the suite's own
+  # And systemd, whose systemd-analyze judges the unit, with the D-Bus
+  # daemon that systemd-run --wait talks to; and the suite's own
   # autopkgtest, which runs debian/tests. A foreign root gets what the tests
   # depend on, to run them by hand.
   if [ "$a" = "$HOST" ]; then
-    extra=(g++ cmake make man-db systemd autopkgtest)
+    extra=(g++ cmake make man-db systemd dbus autopkgtest)
   else
     mapfile -t extra < <(dep8_depends)
   fi
