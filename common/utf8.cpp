@@ -45,13 +45,13 @@ bool eachCodePoint(std::string_view text, Accept accept) {
       return false;
     }
     // The lead byte's payload bits: 7, 5, 4 or 3 of them.
-    uint32_t point = first & (0x7Fu >> lead.more);
+    uint32_t point = first & (0x7FU >> lead.more);
     for (int k = 1; k <= lead.more; ++k) {
       const auto c = static_cast<unsigned char>(text[i + k]);
       if (c < (k == 1 ? lead.low : 0x80) || c > (k == 1 ? lead.high : 0xBF)) {
         return false;
       }
-      point = point << 6 | (c & 0x3Fu);
+      point = point << 6 | (c & 0x3FU);
     }
     if (!accept(point)) {
       return false;

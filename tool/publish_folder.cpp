@@ -79,7 +79,7 @@ std::string PublishedFolder::lock() {
       return "another qorid-publish has been publishing in " + mDir + " for " +
              std::to_string(kLockWaitSteps / 100) + " seconds";
     }
-    const struct timespec tenMs = {0, 10 * 1000 * 1000};
+    const struct timespec tenMs = {0, 10L * 1000 * 1000};
     (void)::nanosleep(&tenMs, nullptr);
   }
 }
@@ -198,6 +198,22 @@ void PublishedFolder::removeEarlier() const {
   }
 }
 
+// Whose file `name`, one of published file k's names, holds: empty for one
+// that another program put under a temporary name since.
+std::string PublishedFolder::whose(int k, const std::string& name, const struct stat& st) const {
+  const bool published = name == kNames[k];
+  if (mBefore[k].found == Found::kEarlier && sameFile(st, mBefore[k].st)) {
+    return published ? "published earlier" : std::string("the earlier ") + kNames[k];
+  }
+  if (mNew[k].fd.isOpen() && sameFile(st, mNew[k].st)) {
+    return "this run's";
+  }
+  if (!published) {
+    return {};
+  }
+  return mBefore[k].found == Found::kOther ? mBefore[k].what : "not written by qorid-publish";
+}
+
 std::string PublishedFolder::whatIsLeft() const {
   if (!mDirFd.isOpen()) {
     return "nothing new is published in " + mDir;
@@ -209,17 +225,10 @@ std::string PublishedFolder::whatIsLeft() const {
       if (name.empty() || ::fstatat(mDirFd.fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
         continue;
       }
-      std::string whose;
-      if (mBefore[k].found == Found::kEarlier && sameFile(st, mBefore[k].st)) {
-        whose = name == kNames[k] ? "published earlier" : std::string("the earlier ") + kNames[k];
-      } else if (mNew[k].fd.isOpen() && sameFile(st, mNew[k].st)) {
-        whose = "this run's";
-      } else if (name != kNames[k]) {
-        continue;  // a name another program took since
-      } else {
-        whose = mBefore[k].found == Found::kOther ? mBefore[k].what : "not written by qorid-publish";
+      const std::string owner = whose(k, name, st);
+      if (!owner.empty()) {
+        left.append(left.empty() ? "" : ", ").append(name).append(" (").append(owner).append(")");
       }
-      left += (left.empty() ? "" : ", ") + name + " (" + whose + ")";
     }
   }
   return left.empty() ? "nothing is published in " + mDir

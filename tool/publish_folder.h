@@ -20,7 +20,7 @@ namespace qorid {
 // replaced.
 inline constexpr char kEnvFileMark[] =
     "# Written by qorid-publish; the next publication replaces this file.\n";
-inline constexpr char kJsonFileMark[] = "{\"publisher\":\"qorid-publish\",";
+inline constexpr char kJsonFileMark[] = R"({"publisher":"qorid-publish",)";
 
 // The published files, by number: 0 is parameters.env, 1 is board.json.
 inline constexpr int kPublishedFiles = 2;
@@ -88,6 +88,7 @@ class PublishedFolder {
   std::string lock();
   std::string look(int k);
   std::string place(int k);
+  [[nodiscard]] std::string whose(int k, const std::string& name, const struct stat& st) const;
 
   std::string mDir;
   Descriptor mDirFd;
