@@ -12,7 +12,7 @@ namespace qorid {
 BoardNode readBoardNode() {
   BoardNode node;
   {
-    TextFile boardId(sys::boardIdPath());
+    TextFile boardId(sys::boardIdPath(), kReadLimit, sys::openForReading);
     if (boardId.isOpen()) {
       node.hasBoardId = true;
       int number = 0;
@@ -26,7 +26,7 @@ BoardNode readBoardNode() {
       }
     }
   }
-  TextFile description(sys::descriptionPath());
+  TextFile description(sys::descriptionPath(), kReadLimit, sys::openForReading);
   if (description.isOpen()) {
     std::string line;
     description.readLine(line);
@@ -56,7 +56,7 @@ std::optional<std::string> releaseAlias(const std::string& release) {
 
 CpuinfoScan scanCpuinfo(const std::function<void(const std::string&)>& onLine) {
   CpuinfoScan scan;
-  TextFile cpuinfo(sys::cpuinfoPath());
+  TextFile cpuinfo(sys::cpuinfoPath(), kReadLimit, sys::openForReading);
   scan.opened = cpuinfo.isOpen();
   std::string line;
   while (scan.opened && cpuinfo.readLine(line) && !cpuinfo.cut()) {
@@ -78,7 +78,7 @@ bool scanBoardNames(const BoardNameSteps& steps) {
       {RootFile::kModel, sys::modelPath()},
   };
   for (const auto& [which, path] : files) {
-    TextFile file(path);
+    TextFile file(path, kReadLimit, sys::openForReading);
     if (!file.isOpen()) {
       continue;
     }
