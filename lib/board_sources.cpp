@@ -38,12 +38,47 @@ BoardNode readBoardNode() {
   return node;
 }
 
+namespace {
+
+// What uname's fields hold, without their NUL.
+constexpr size_t kKernelFieldLimit = 64;
+
+// The first line of the board root's kernel file at `path` into `value`;
+// false, and the path noted in `fromUname`, when it gives nothing.
+bool readKernelFile(const std::string& path, std::string& value,
+                    std::vector<std::string>& fromUname) {
+  TextFile file(path, kKernelFieldLimit, sys::openForReading);
+  if (file.readLine(value) && !value.empty()) {
+    return true;
+  }
+  fromUname.push_back(path);
+  return false;
+}
+
+}  // namespace
+
 std::optional<KernelInfo> kernelInfo() {
+  KernelInfo info;
+  bool haveRelease = false;
+  bool haveMachine = false;
+  if (sys::underBoardRoot()) {
+    haveRelease = readKernelFile(sys::kernelReleasePath(), info.release, info.fromUname);
+    haveMachine = readKernelFile(sys::machinePath(), info.machine, info.fromUname);
+  }
+  if (haveRelease && haveMachine) {
+    return info;
+  }
   struct utsname uts;
   if (sys::unameInfo(&uts) < 0) {
     return std::nullopt;
   }
-  return KernelInfo{uts.release, uts.machine};
+  if (!haveRelease) {
+    info.release = uts.release;
+  }
+  if (!haveMachine) {
+    info.machine = uts.machine;
+  }
+  return info;
 }
 
 std::optional<std::string> releaseAlias(const std::string& release) {
