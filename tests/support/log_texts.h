@@ -17,6 +17,7 @@ inline constexpr char kFullIdentity[] = "Full identity: ";
 inline constexpr char kUnknown[] = "Identity is unknown: ";
 inline constexpr char kLeftOutOfExport[] = "Left out of --export: ";
 inline constexpr char kWanNotSearched[] = "Not searching for the WAN interface: the board's files are read under a root, and its interfaces cannot be listed from files";
+inline constexpr char kFromUname[] = ", using the running kernel's value from uname";
 
 }  // namespace log_text
 
