@@ -149,6 +149,13 @@ roundtrip() {
   check "round trip: what was left out is said" 2 \
     "$(grep -cE 'left out /proc/device-tree/morvane/(gone|ethernet(-link)?):' "$WORK/err")"
   check_file "round trip: uname" "$board/uname" "$dump/uname"
+  check_file "round trip: the release and machine where a root has them" "$board/uname" \
+    <(cat "$dump/root/proc/sys/kernel/osrelease" "$dump/root/proc/sys/kernel/arch")
+  check "round trip: eth0's address as sysfs has it, once for its two labels" \
+    "0a:80:ff:01:7f:10 18" \
+    "$(cat "$dump/root/sys/class/net/eth0/address") $(wc -c <"$dump/root/sys/class/net/eth0/address")"
+  [ -z "$tun" ] || check "round trip: a tun's address, none, as sysfs has it: a newline" \
+    "$(printf '\n' | od -An -c)" "$(od -An -c <"$dump/root/sys/class/net/tun0/address")"
   check "round trip: net" "lo 127.0.0.1/8 00:00:00:00:00:00
 eth0 198.51.100.17/24 0a:80:ff:01:7f:10
 eth0:1 198.51.100.18/24 0a:80:ff:01:7f:10${tun:+
@@ -397,7 +404,10 @@ bare() {
   fi
   check "bare: directory named after the tarball" "$(basename "$tarball" .tar.gz)" \
     "$(basename "$dump")"
-  check "bare: files" "net root root/proc root/proc/cpuinfo uname" \
+  check "bare: files" "net root root/proc root/proc/cpuinfo root/proc/sys root/proc/sys/kernel \
+root/proc/sys/kernel/arch root/proc/sys/kernel/osrelease root/sys root/sys/class root/sys/class/net \
+root/sys/class/net/eth0 root/sys/class/net/eth0/address root/sys/class/net/lo \
+root/sys/class/net/lo/address uname" \
     "$(cd "$dump" && find . -mindepth 1 -printf '%P\n' | sort | xargs)"
   check_file "bare: net" "$pc/net" "$dump/net"
 }
