@@ -197,9 +197,39 @@ $tun}" "$(cat "$dump/net")"
 }
 
 
+# root_run NAME ROOT: `qorid --root ROOT` in each mode of replay, as anyone
+# runs it anywhere: no namespace, no uname shim. Into $WORK/NAME.root.MODE
+# (standard error into NAME.root.MODE.err); each must succeed and find
+# every address it asks for. Counts the runs' boards in root_runs.
+root_runs=0
+root_run() {
+  local mode args
+  for mode in number verbose list json; do
+    args=() && [ "$mode" = number ] || args=("--$mode")
+    timeout 60 "$QORID" --root "$2" "${args[@]}" >"$WORK/$1.root.$mode" 2>"$WORK/$1.root.$mode.err"
+    check "$1: --root $mode exit status" 0 "$?"
+    check "$1: --root $mode, every address found" "" "$(grep '^wan_mac' "$WORK/$1.root.$mode.err")"
+  done
+  root_runs=$((root_runs + 1))
+}
+
+# as_under_root NUMBER ROOT FILE: what qorid printed (FILE, in any mode) on
+# the board NUMBER of ROOT, as --root prints it: without the WAN that a PC
+# (64) without the node finds by its interface search, which --root does not
+# make.
+as_under_root() {
+  if [ "$1" != 64 ] || [ -e "$2/proc/device-tree/morvane" ]; then
+    cat "$3"
+    return
+  fi
+  sed -e '/^QOR_WAN=/d' -e '/^QOR_WAN_ID=/d' \
+    -e 's/,{"name":"QOR_WAN","value":"[^"]*"}//' -e 's/,{"name":"QOR_WAN_ID","value":"[^"]*"}//' "$3"
+}
+
 # replay NAME DUMP_DIR: qorid, --verbose, --list and --json on the unpacked
 # dump, into $WORK/NAME.number, .verbose, .list and .json (standard error
-# into NAME.MODE.err).
+# into NAME.MODE.err). Then each again under --root of the same root/
+# (root_run), which must print the same bytes (as_under_root).
 replay() {
   local name=$1 root mode args
   root=$(new_root "replay-$name" "$2")
@@ -210,6 +240,12 @@ replay() {
     check "$name: $mode, no system-call errors" "" "$(grep -E '^(socket|ioctl)' <<<"$err")"
     mv "$WORK/out" "$WORK/$name.$mode"
     mv "$WORK/err" "$WORK/$name.$mode.err"
+  done
+  root_run "$name" "$root"
+  for mode in number verbose list json; do
+    check_file "$name: --root $mode, as in the sandbox" \
+      <(as_under_root "$(cat "$WORK/$name.number")" "$root" "$WORK/$name.$mode") \
+      "$WORK/$name.root.$mode"
   done
 }
 
@@ -279,6 +315,8 @@ for fixture in "$DUMPS"/*/; do
     "$WORK/$name.json" "$WORK/$name.list" "$fixture/expected.verbose" "${expected_json[@]}")"
 done
 check "at least eleven dumps" yes "$([ "$count" -ge 11 ] && echo yes || echo no)"
+check "every dump replayed under --root too" "$count" "$root_runs"
+echo "replayed $count dumps in the sandbox and under --root"
 
 # Each dump again, this time made by qorid-dump on the replayed board: the
 # same files, uname and net, and qorid's own output as expected.
@@ -302,7 +340,19 @@ for fixture in "$DUMPS"/*/; do
   check_file "$name: qorid.verbose" "$fixture/expected.verbose" "$dump/qorid.verbose"
   check_list "$name: qorid.list" "$fixture/expected.list" "$dump/qorid.list"
   check "$name: nothing else" "net qorid.list qorid.verbose root uname" "$(ls "$dump" | xargs)"
+  # The dump unpacked, replayed by --root alone: what qorid printed on the
+  # board.
+  root_run "redumped-$name" "$dump/root"
+  number=$(cut -d ' ' -f 1 "$dump/qorid.verbose")
+  check_file "$name: redumped, --root verbose as on the board" \
+    <(as_under_root "$number" "$dump/root" "$dump/qorid.verbose") "$WORK/redumped-$name.root.verbose"
+  as_under_root "$number" "$dump/root" "$dump/qorid.list" >"$WORK/redumped-$name.board.list"
+  check_list "$name: redumped, --root list as on the board" "$WORK/redumped-$name.board.list" \
+    "$WORK/redumped-$name.root.list"
+  check "$name: redumped, --root json" "" "$(python3 "$SOURCE_DIR/tests/support/json_check.py" \
+    "$WORK/redumped-$name.root.json" "$WORK/redumped-$name.root.list" "$dump/qorid.verbose")"
 done
+check "every redump replayed under --root" "$((2 * count))" "$root_runs"
 
 roundtrip
 
