@@ -7,7 +7,9 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
+#include <utility>
 
 namespace qorid {
 namespace {
@@ -21,14 +23,23 @@ std::string cutNotice(const std::string& path) {
          ", the rest is ignored";
 }
 
-TextFile::TextFile(const std::string& path, size_t limit)
-    : mPath(path), mFd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)), mLimit(limit) {
+int TextFile::openReadOnly(const std::string& path) {
+  return ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+}
+
+// errno is taken right after the open, before anything can change it.
+TextFile::TextFile(std::string path, size_t limit, Opener open)
+    : mPath(std::move(path)),
+      mFd(open(mPath)),
+      mLimit(limit),
+      mOpenError(mFd.isOpen() ? 0 : errno) {
   struct stat st;
   if (!mFd.isOpen() || ::fstat(mFd.fd(), &st) != 0) {
     return;
   }
   if (S_ISDIR(st.st_mode)) {
     mFd.reset();
+    mOpenError = EISDIR;
   } else if (S_ISREG(st.st_mode) && st.st_size > 0) {
     mSize = st.st_size;  // pseudo files that don't know their size say 0
   }

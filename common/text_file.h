@@ -28,11 +28,20 @@ std::string cutNotice(const std::string& path);
 // one chunk whatever the file holds.
 class TextFile {
  public:
-  explicit TextFile(const std::string& path, size_t limit = kReadLimit);
+  // How a file is opened: open(2) of `path` with O_RDONLY | O_NONBLOCK |
+  // O_CLOEXEC, or the same another way; the descriptor, or -1 with errno
+  // set.
+  using Opener = int (*)(const std::string& path);
+  static int openReadOnly(const std::string& path);
+
+  explicit TextFile(std::string path, size_t limit = kReadLimit, Opener open = openReadOnly);
   TextFile(const TextFile&) = delete;
   TextFile& operator=(const TextFile&) = delete;
 
   [[nodiscard]] bool isOpen() const { return mFd.isOpen(); }
+  // Why the file is not open: the errno of the failed open, EISDIR for a
+  // directory; 0 when it is open.
+  [[nodiscard]] int openError() const { return mOpenError; }
   [[nodiscard]] const std::string& path() const { return mPath; }
 
   // Like std::getline: the next line without its '\n' (every other byte, NUL
@@ -72,6 +81,7 @@ class TextFile {
   long long mSize = -1;
   long long mReadSoFar = 0;
   size_t mLimit;
+  int mOpenError;
   bool mEnd = false;
   bool mCut = false;
   std::string mBuffer;  // read but not yet handed out

@@ -8,10 +8,12 @@
 // argv order, status, output, log and exec call; --exec or --script is only
 // ever set when a word before "--" could have asked for it; the help text
 // is the fixture's; words that look like no option are arguments, in their
-// order; a command is run exactly when --exec or --script was set without
-// --list, --json, --export or --help and with a command left, and it gets
-// the remaining arguments as they stand, behind $SHELL (or /bin/bash) for
-// --script.
+// order; --root without its folder, or with one that is no folder, gives
+// status 2 and nothing else; a command is run exactly when --exec or
+// --script was set without --list, --json, --export or --help, with a
+// command left and no root refused, and it gets the remaining arguments as
+// they stand, behind $SHELL (or /bin/bash) for --script. A root that is
+// set is taken back after each run.
 #include "files.h"
 #include "fuzz_support.h"
 #include "nolt/nolt.h"
@@ -21,6 +23,7 @@
 #include "tool.h"
 
 #include <getopt.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -97,7 +100,7 @@ std::vector<char*> makeArgv(std::vector<std::string>& strings) {
 bool sameOptions(const qorid::ToolOptions& a, const qorid::ToolOptions& b) {
   return a.verbose == b.verbose && a.list == b.list && a.exec == b.exec &&
          a.script == b.script && a.json == b.json && a.exportParams == b.exportParams &&
-         a.help == b.help &&
+         a.help == b.help && a.root == b.root && a.rootMissing == b.rootMissing &&
          a.firstArgument == b.firstArgument;
 }
 
@@ -130,7 +133,8 @@ Run run(const std::vector<std::string>& words) {
   QorIdentifier id(&logger);
   std::ostringstream out;
   gExec = ExecCall();
-  r.status = qorid::runTool(r.options, argc, argv.data(), id, out);
+  r.status = qorid::runTool(r.options, argc, argv.data(), id, &logger, out);
+  qorid::sys::setRootForTesting(testing_fs::scratchDir());  // a --root taken back
   r.out = out.str();
   r.exec = gExec;
   r.log = testing_log::entries();
@@ -155,6 +159,11 @@ bool execAskedFor(const std::vector<std::string>& words) {
 }
 
 bool looksLikeAnOption(const std::string& word) { return word.size() > 1 && word[0] == '-'; }
+
+bool isFolder(const std::string& path) {
+  struct stat st;
+  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
 
 }  // namespace
 
@@ -205,6 +214,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     unchanged.insert(unchanged.end(), words.begin(), words.end());
     FUZZ_CHECK(!o.verbose && !o.list && !o.exec && !o.script && !o.json && !o.exportParams);
     FUZZ_CHECK(o.firstArgument == 1 && first.argv == unchanged);
+  }
+
+  if (o.rootMissing || (o.root && !isFolder(*o.root))) {
+    FUZZ_CHECK(first.status == 2 && first.out.empty() && first.exec.count == 0);
+    return 0;
   }
 
   FUZZ_CHECK(o.firstArgument >= 1 && o.firstArgument <= argc);

@@ -20,7 +20,9 @@ using sys::compatiblePath;
 using sys::cpuinfoPath;
 using sys::deviceTreeNodePath;
 using sys::interfaceAddressPath;
+using sys::kernelReleasePath;
 using sys::knownIdsPath;
+using sys::machinePath;
 using sys::modelPath;
 using sys::procSelfPath;
 using sys::unameInfo;
@@ -40,8 +42,10 @@ using qorid::WalkEntry;
 using qorid::kReadLimit;
 
 // The property that names the WAN interface, by its parameter's name
-// (parameter_names.h), and the interface a value names (wan.h).
+// (parameter_names.h), the interface a value names and what can be an
+// interface's name (wan.h).
 using qorid::interfaceName;
+using qorid::isInterfaceName;
 using qorid::kWanParameter;
 
 }  // namespace qorid::board

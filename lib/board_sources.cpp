@@ -12,7 +12,7 @@ namespace qorid {
 BoardNode readBoardNode() {
   BoardNode node;
   {
-    TextFile boardId(sys::boardIdPath());
+    TextFile boardId(sys::boardIdPath(), kReadLimit, sys::openForReading);
     if (boardId.isOpen()) {
       node.hasBoardId = true;
       int number = 0;
@@ -26,7 +26,7 @@ BoardNode readBoardNode() {
       }
     }
   }
-  TextFile description(sys::descriptionPath());
+  TextFile description(sys::descriptionPath(), kReadLimit, sys::openForReading);
   if (description.isOpen()) {
     std::string line;
     description.readLine(line);
@@ -38,12 +38,47 @@ BoardNode readBoardNode() {
   return node;
 }
 
+namespace {
+
+// What uname's fields hold, without their NUL.
+constexpr size_t kKernelFieldLimit = 64;
+
+// The first line of the board root's kernel file at `path` into `value`;
+// false, and the path noted in `fromUname`, when it gives nothing.
+bool readKernelFile(const std::string& path, std::string& value,
+                    std::vector<std::string>& fromUname) {
+  TextFile file(path, kKernelFieldLimit, sys::openForReading);
+  if (file.readLine(value) && !value.empty()) {
+    return true;
+  }
+  fromUname.push_back(path);
+  return false;
+}
+
+}  // namespace
+
 std::optional<KernelInfo> kernelInfo() {
+  KernelInfo info;
+  bool haveRelease = false;
+  bool haveMachine = false;
+  if (sys::underBoardRoot()) {
+    haveRelease = readKernelFile(sys::kernelReleasePath(), info.release, info.fromUname);
+    haveMachine = readKernelFile(sys::machinePath(), info.machine, info.fromUname);
+  }
+  if (haveRelease && haveMachine) {
+    return info;
+  }
   struct utsname uts;
   if (sys::unameInfo(&uts) < 0) {
     return std::nullopt;
   }
-  return KernelInfo{uts.release, uts.machine};
+  if (!haveRelease) {
+    info.release = uts.release;
+  }
+  if (!haveMachine) {
+    info.machine = uts.machine;
+  }
+  return info;
 }
 
 std::optional<std::string> releaseAlias(const std::string& release) {
@@ -56,7 +91,7 @@ std::optional<std::string> releaseAlias(const std::string& release) {
 
 CpuinfoScan scanCpuinfo(const std::function<void(const std::string&)>& onLine) {
   CpuinfoScan scan;
-  TextFile cpuinfo(sys::cpuinfoPath());
+  TextFile cpuinfo(sys::cpuinfoPath(), kReadLimit, sys::openForReading);
   scan.opened = cpuinfo.isOpen();
   std::string line;
   while (scan.opened && cpuinfo.readLine(line) && !cpuinfo.cut()) {
@@ -78,7 +113,7 @@ bool scanBoardNames(const BoardNameSteps& steps) {
       {RootFile::kModel, sys::modelPath()},
   };
   for (const auto& [which, path] : files) {
-    TextFile file(path);
+    TextFile file(path, kReadLimit, sys::openForReading);
     if (!file.isOpen()) {
       continue;
     }

@@ -30,10 +30,16 @@ struct BoardNode {
 };
 BoardNode readBoardNode();
 
-// The kernel's release and machine type; none when uname fails.
+// The kernel's release and machine type: uname's; under a board root
+// (system.h) each from the root's file when it has a value (its first line
+// without the newline, at most 64 bytes, what uname's fields hold), and
+// uname's otherwise. None when uname is asked and fails.
 struct KernelInfo {
   std::string release;
   std::string machine;
+  // The board root's files that were empty or could not be read, whose
+  // value is the running kernel's instead.
+  std::vector<std::string> fromUname;
 };
 std::optional<KernelInfo> kernelInfo();
 

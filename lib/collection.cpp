@@ -7,6 +7,7 @@
 #include "dt_walk.h"
 #include "known_identities.h"
 #include "parameter_names.h"
+#include "system.h"
 #include "wan.h"
 
 #include <algorithm>
@@ -36,6 +37,13 @@ void QorIdentifier::parse_params() {
 }
 
 void QorIdentifier::search_wan() {
+  // The kernel lists the interfaces of the system qorid runs on; files
+  // cannot say which of a board's would be first.
+  if (qorid::sys::underBoardRoot()) {
+    tryLog("Not searching for the WAN interface: the board's files are read under a root, "
+           "and its interfaces cannot be listed from files");
+    return;
+  }
   if (const std::optional<std::string> name = qorid::firstWanInterface()) {
     addParameter(qorid::kWanParameter, *name);
   }

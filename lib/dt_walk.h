@@ -28,7 +28,16 @@ std::string boardNodePath();
 //            not searched);
 //   FTW_F    anything else: a file, a FIFO, a socket, a device.
 // A non-zero return from `visit` ends the walk with that value; otherwise
-// returns 0 after a complete walk, -1 when `dir` cannot be walked.
+// returns 0 after a complete walk, -1 when `dir` cannot be walked (or when
+// stat(2) of an entry fails but with EACCES or ENOENT).
+//
+// Under a board root (system.h) the links resolve within the root, and the
+// walk is one of this module's own that gives what nftw gives at the same
+// paths: the same entries in the same order (readdir's, depth first), the
+// same paths, `sb`, typeflags, levels and bases, the same returns. It holds
+// two descriptors at most, and one directory's names at a time per level
+// below; a path longer than PATH_MAX cannot be resolved within the root and
+// ends the walk with -1.
 using WalkVisitor = int (*)(const char* path, const struct stat* sb, int typeflag,
                             struct FTW* ftwbuf);
 int walkTree(const char* dir, WalkVisitor visit);

@@ -5,6 +5,7 @@
 #include "known_identities.h"
 #include "nolt/nolt.h"
 #include "one_line.h"
+#include "system.h"
 #include "text_file.h"
 
 #include <string>
@@ -29,6 +30,10 @@ QorIdentifier::QorIdentifier(cNolt* logger)
       mLogger(logger) {
   tryLog("Creating QorIdentifier...");
   findKnownIdentities();
+}
+
+std::string QorIdentifier::setRoot(const std::string& root) {
+  return qorid::sys::setBoardRoot(root);
 }
 
 // The public signature takes the text by value; only a const view is needed.

@@ -46,7 +46,8 @@ const std::vector<HardwareIdentity>& builtInIdentities() {
   return rows;
 }
 
-KnownIdentitiesFile::KnownIdentitiesFile() : TextFile(sys::knownIdsPath()) {}
+KnownIdentitiesFile::KnownIdentitiesFile()
+    : TextFile(sys::knownIdsPath(), kReadLimit, sys::openForReading) {}
 
 ParsedLine parseKnownIdentityLine(const std::string& line) {
   ParsedLine parsed;

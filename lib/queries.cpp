@@ -153,6 +153,9 @@ bool QorIdentifier::determineIdentity() {
     tryLog("There was a problem with uname, continuing", Priority::WARN);
   } else {
     tryLog("No problems with uname");
+    for (const std::string& path : kernel->fromUname) {
+      tryLog("Nothing to read in " + path + ", using the running kernel's value from uname");
+    }
     if (const HardwareIdentity* row = byRelease(*this, mKnownIdentities, kernel->release)) {
       return adopt(*row);
     }

@@ -1,5 +1,13 @@
 #include "system.h"
 
+#include "descriptor.h"
+
+#include <fcntl.h>
+#include <linux/openat2.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstring>
 
 namespace qorid::sys {
@@ -8,7 +16,8 @@ namespace {
 enum class UnameMode { kReal, kFake, kFail };
 
 struct Seam {
-  std::string root;
+  std::string root;     // what every path starts with
+  Descriptor boardRoot;  // the board root's directory, while one is set
   UnameMode unameMode = UnameMode::kReal;
   struct utsname fake {};
 };
@@ -21,6 +30,37 @@ Seam& seam() {
 std::string underRoot(const char* path) {
   const std::string& root = seam().root;
   return root.empty() ? std::string(path) : root + path;
+}
+
+// openat2(2), which the C library of Debian 12 does not wrap: `path` within
+// the directory `dirFd` as if it were /, "magic" links refused.
+int openat2WithinRoot(int dirFd, const char* path, int flags) {
+  struct open_how how {};
+  how.flags = static_cast<__u64>(flags);
+  how.resolve = RESOLVE_IN_ROOT | RESOLVE_NO_MAGICLINKS;
+  // The kernel asks to try again when a rename raced with a "..".
+  for (int attempt = 0;; ++attempt) {
+    const long fd = ::syscall(SYS_openat2, dirFd, path, &how, sizeof how);
+    if (fd >= 0 || errno != EAGAIN || attempt == 3) {
+      return static_cast<int>(fd);
+    }
+  }
+}
+
+// `path` (the root, then an absolute path) opened within the board root.
+int openWithinBoardRoot(const std::string& path, int flags) {
+  const Seam& s = seam();
+  if (path.empty()) {
+    errno = ENOENT;
+    return -1;
+  }
+  if (path.compare(0, s.root.size(), s.root) != 0 ||
+      (path.size() > s.root.size() && path[s.root.size()] != '/')) {
+    errno = EXDEV;
+    return -1;
+  }
+  const std::string inRoot = path.size() > s.root.size() ? path.substr(s.root.size()) : "/";
+  return openat2WithinRoot(s.boardRoot.fd(), inRoot.c_str(), flags);
 }
 
 void copyField(char* field, size_t size, const std::string& text) {
@@ -43,6 +83,57 @@ std::string procSelfPath() { return underRoot("/proc/self"); }
 std::string interfaceAddressPath(const std::string& name) {
   return underRoot("/sys/class/net/") + name + "/address";
 }
+std::string kernelReleasePath() { return underRoot("/proc/sys/kernel/osrelease"); }
+std::string machinePath() { return underRoot("/proc/sys/kernel/arch"); }
+
+std::string setBoardRoot(const std::string& dir) {
+  Seam& s = seam();
+  if (dir.empty()) {
+    s.root.clear();
+    s.boardRoot.reset();
+    return "";
+  }
+  const int fd = ::open(dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) {
+    return std::strerror(errno);
+  }
+  const int probe = openat2WithinRoot(fd, "/", O_PATH | O_CLOEXEC);
+  if (probe < 0) {
+    std::string why =
+        std::string("links cannot be resolved within it here: ") + std::strerror(errno);
+    ::close(fd);
+    return why;
+  }
+  ::close(probe);
+  std::string root = dir;
+  while (!root.empty() && root.back() == '/') {
+    root.pop_back();
+  }
+  s.root = root;
+  s.boardRoot.reset(fd);
+  return "";
+}
+
+bool underBoardRoot() { return seam().boardRoot.isOpen(); }
+
+int openForReading(const std::string& path) {
+  constexpr int kFlags = O_RDONLY | O_NONBLOCK | O_CLOEXEC;
+  return underBoardRoot() ? openWithinBoardRoot(path, kFlags) : ::open(path.c_str(), kFlags);
+}
+
+int openDirectory(const std::string& path) {
+  constexpr int kFlags = O_RDONLY | O_NONBLOCK | O_DIRECTORY | O_CLOEXEC;
+  return underBoardRoot() ? openWithinBoardRoot(path, kFlags) : ::open(path.c_str(), kFlags);
+}
+
+int lookAt(const std::string& path, struct stat& sb, bool followLinks) {
+  if (!underBoardRoot()) {
+    return followLinks ? ::stat(path.c_str(), &sb) : ::lstat(path.c_str(), &sb);
+  }
+  const int flags = O_PATH | O_CLOEXEC | (followLinks ? 0 : O_NOFOLLOW);
+  const Descriptor fd(openWithinBoardRoot(path, flags));
+  return fd.isOpen() ? ::fstat(fd.fd(), &sb) : -1;
+}
 
 int unameInfo(struct utsname* uts) {
   switch (seam().unameMode) {
@@ -57,7 +148,10 @@ int unameInfo(struct utsname* uts) {
   return ::uname(uts);
 }
 
-void setRootForTesting(const std::string& root) { seam().root = root; }
+void setRootForTesting(const std::string& root) {
+  seam().root = root;
+  seam().boardRoot.reset();
+}
 
 void setUnameForTesting(const std::string& release, const std::string& machine) {
   Seam& s = seam();
@@ -72,6 +166,7 @@ void failUnameForTesting() { seam().unameMode = UnameMode::kFail; }
 
 void resetForTesting() {
   seam().root.clear();
+  seam().boardRoot.reset();
   seam().unameMode = UnameMode::kReal;
 }
 

@@ -1,6 +1,9 @@
 #include "wan.h"
 
 #include "descriptor.h"
+#include "one_line.h"
+#include "system.h"
+#include "text_file.h"
 
 #include <net/if.h>
 #include <netinet/in.h>
@@ -22,7 +25,74 @@ namespace {
 // closed on every way out.
 int requestSocket() { return ::socket(AF_INET, SOCK_DGRAM, 0); }
 
+// 32 bytes as "xx:" each, the last one's ':' being the newline.
+constexpr size_t kAddressFileLimit = size_t{32} * 3;
+
+int hexDigit(char c) {
+  if (c >= '0' && c <= '9') {
+    return c - '0';
+  }
+  if (c >= 'a' && c <= 'f') {
+    return c - 'a' + 10;
+  }
+  if (c >= 'A' && c <= 'F') {
+    return c - 'A' + 10;
+  }
+  return -1;
+}
+
+void sayNoAddress(const std::string& what, const char* why) {
+  (void)std::fprintf(stderr, "wan_mac: %s: %s\n", qorid::oneLine(what).c_str(), why);
+}
+
+std::optional<std::array<char, 6>> addressFromFile(const std::string& name) {
+  if (!qorid::isInterfaceName(name)) {
+    sayNoAddress("'" + name + "'", "not an interface name");
+    return std::nullopt;
+  }
+  qorid::TextFile file(qorid::sys::interfaceAddressPath(name), kAddressFileLimit,
+                       qorid::sys::openForReading);
+  std::string line;
+  if (!file.isOpen()) {
+    sayNoAddress(file.path(), std::strerror(file.openError()));
+    return std::nullopt;
+  }
+  if (!file.readLine(line)) {
+    sayNoAddress(file.path(), "empty");
+    return std::nullopt;
+  }
+  std::optional<std::array<char, 6>> address =
+      file.cut() ? std::nullopt : qorid::parseHardwareAddress(line);
+  if (!address) {
+    sayNoAddress(file.path(), "not a hardware address");
+  }
+  return address;
+}
+
 }  // namespace
+
+bool qorid::isInterfaceName(const std::string& name) {
+  return !name.empty() && name.size() < IFNAMSIZ && name != "." && name != ".." &&
+         name.find_first_of("/ \t\n\v\f\r") == std::string::npos;
+}
+
+std::optional<std::array<char, 6>> qorid::parseHardwareAddress(const std::string& line) {
+  std::array<char, 6> address{};
+  size_t count = 0;
+  for (size_t at = 0; at < line.size(); at += 3) {
+    const int high = hexDigit(line[at]);
+    const int low = at + 1 < line.size() ? hexDigit(line[at + 1]) : -1;
+    const bool joined = at + 2 == line.size() || line[at + 2] == ':';
+    if (high < 0 || low < 0 || !joined || at + 3 == line.size()) {
+      return std::nullopt;
+    }
+    if (count < address.size()) {
+      address[count] = static_cast<char>(high * 16 + low);
+    }
+    ++count;
+  }
+  return address;
+}
 
 bool qorid::isLoopbackLabel(const std::string& name) {
   return name == "lo" || name.compare(0, 3, "lo:") == 0;
@@ -83,6 +153,9 @@ std::string qorid::interfaceName(const std::string& value) {
 }
 
 std::optional<std::array<char, 6>> qorid::hardwareAddress(const std::string& name) {
+  if (sys::underBoardRoot()) {
+    return addressFromFile(name);
+  }
   if (name.size() >= IFNAMSIZ) {
     errno = ENAMETOOLONG;  // would not fit the request's name field
     std::perror("ioctl(wan_mac)");

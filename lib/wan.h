@@ -1,6 +1,7 @@
 // The WAN interface: found in the kernel's list of interfaces, and the
-// identifier made from its hardware address. System-call failures are
-// written to standard error with perror; nothing is logged.
+// identifier made from its hardware address. System-call failures, and an
+// address that cannot be read, are written to standard error, one line
+// each; nothing is logged.
 #ifndef QORID_LIB_WAN_H_
 #define QORID_LIB_WAN_H_
 
@@ -25,10 +26,30 @@ bool isLoopbackLabel(const std::string& name);
 // value read from the device tree ends in one).
 std::string interfaceName(const std::string& value);
 
+// Whether `name` can be an interface's name, as the kernel gives one and
+// the board dump takes one: 1 to 15 bytes, none of them '/' or white space,
+// and not "." or "..". Only such a name is put into a path.
+bool isInterfaceName(const std::string& name);
+
 // The first six bytes of the hardware address of interface `name`. None,
 // reported as "ioctl(wan_mac)", when the request fails or the name does not
 // fit the request's 15 characters.
+//
+// Under a board root (system.h) the kernel is not asked: the address is the
+// one of the root's /sys/class/net/NAME/address (parseHardwareAddress),
+// whose first 96 bytes are read (32 bytes, the most an interface's address
+// holds, written as pairs, and the newline). None, reported on standard
+// error as "wan_mac: PATH: REASON" (strerror's text, "empty", "not a
+// hardware address"), when that gives no address, and as "wan_mac: 'NAME':
+// not an interface name" for a name that isInterfaceName() refuses.
 std::optional<std::array<char, 6>> hardwareAddress(const std::string& name);
+
+// The address the first line of an address file gives (`line`, without its
+// newline, as sysfs writes it: two hex digits a byte, either case, joined
+// by ':'; the empty line of an interface that has none, such as a tun): its
+// first six bytes, padded with zero bytes when it is shorter, as the
+// kernel's SIOCGIFHWADDR request gives them. None for anything else.
+std::optional<std::array<char, 6>> parseHardwareAddress(const std::string& line);
 
 // The first six bytes of `address`, each taken as a signed 8-bit number,
 // widened to 16 bits and written in lower-case hex without padding, joined:

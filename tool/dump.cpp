@@ -98,14 +98,21 @@ Stopped copyBoard(const Staging& staging, Copier& copier, const std::string& dum
     return stopped;
   }
 
+  // The release and machine also where a board root has them, both from
+  // uname: a kernel before 6.1 has no arch file to copy.
   struct utsname uts;
   if (board::unameInfo(&uts) < 0) {
     say("uname failed");
   } else if ((stopped = staging.writeFile(
-                  dump + "/uname", std::string(uts.release) + "\n" + uts.machine + "\n"))) {
+                  dump + "/uname", std::string(uts.release) + "\n" + uts.machine + "\n")) ||
+             (stopped = staging.makeDirectories(root, "proc/sys/kernel")) ||
+             (stopped = staging.writeFile(root + board::kernelReleasePath(),
+                                          std::string(uts.release) + "\n")) ||
+             (stopped = staging.writeFile(root + board::machinePath(),
+                                          std::string(uts.machine) + "\n"))) {
     return stopped;
   }
-  return writeNet(staging, dump + "/net", copier.wanCopies());
+  return writeNet(staging, dump, copier.wanCopies());
 }
 
 // qorid on PATH, or else beside this program (argv[0], or where PATH finds

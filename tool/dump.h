@@ -35,9 +35,18 @@
 //     proc/device-tree/model        root of its device tree, byte for byte;
 //                                   each absent when the board has none
 //     proc/cpuinfo
+//     proc/sys/kernel/osrelease     the kernel release and the machine type,
+//     proc/sys/kernel/arch          a line each, as the library's uname gives
+//                                   them (a kernel before 6.1 has no arch)
+//     sys/class/net/NAME/address    the hardware address of each interface
+//                                   of net (NAME its name, not an alias
+//                                   label), as sysfs has it: net's MAC and a
+//                                   newline, the newline alone for "-"
 //     etc/known_qor_ids             absent when the board has none
 //   uname                     two lines: the kernel release and the machine
 //                             type, as the library's uname gives them
+//                             (kept for readers of dumps made before root/
+//                             had them, as is net)
 //   net                       the IPv4 addresses, in the order `ip -o -4 addr
 //                             show` lists them, one per line:
 //                                 NAME ADDRESS/PREFIX MAC
@@ -51,6 +60,8 @@
 //   qorid.verbose             what `qorid --verbose` and `qorid --list`
 //   qorid.list                printed (standard output, byte for byte), when
 //                             qorid is on PATH or next to this program
+//
+// `qorid --root DIR/root` replays the board from root/ alone, as any user.
 //
 // The commands it runs (date, ip, tar, qorid) are looked up on PATH's
 // absolute entries only, and started by the path found there: an empty or

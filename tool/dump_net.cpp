@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <utility>
 
 namespace qorid::dump {
 namespace {
@@ -28,10 +29,8 @@ std::optional<std::string> macShownByIp(const std::string& dev) {
 // The interface's hardware address, "-" when it has none; "" when there is
 // no such interface.
 std::string linkMac(const std::string& dev, bool haveIp) {
-  // A name from the node may be anything; an interface's is at most 15
-  // bytes, none of them '/' or white space, and never "." or "..".
-  if (dev.empty() || dev == "." || dev == ".." || dev.size() > 15 ||
-      dev.find_first_of("/ \t\n\v\f\r") != std::string::npos) {
+  // A name from the node may be anything.
+  if (!board::isInterfaceName(dev)) {
     return "";
   }
   std::string mac;
@@ -60,15 +59,46 @@ std::string linkMac(const std::string& dev, bool haveIp) {
   return looksLikeOne ? mac : "-";
 }
 
+// The interfaces of net's lines and their addresses as net has them, each
+// once, in the order of the lines.
+using Interfaces = std::vector<std::pair<std::string, std::string>>;
+
+void noteInterface(Interfaces& interfaces, const std::string& name, const std::string& mac) {
+  if (std::none_of(interfaces.begin(), interfaces.end(),
+                   [&name](const auto& known) { return known.first == name; })) {
+    interfaces.emplace_back(name, mac);
+  }
+}
+
 // The net line of one line of `ip -o -4 addr show`; "" for a line without
 // an address.
-std::string netLine(const std::string& line, bool haveIp) {
+std::string netLine(const std::string& line, bool haveIp, Interfaces& interfaces) {
   const std::optional<AddressLine> parsed = parseAddressLine(line);
   if (!parsed) {
     return "";
   }
   const std::string mac = linkMac(parsed->device, haveIp);
+  if (!mac.empty()) {
+    noteInterface(interfaces, parsed->device, mac);
+  }
   return parsed->label + " " + parsed->address + " " + (mac.empty() ? "-" : mac) + "\n";
+}
+
+// DUMP/root/sys/class/net/NAME/address of each interface, as sysfs writes
+// it: the address and a newline; the newline alone when it has none.
+Stopped writeAddresses(const Staging& staging, const std::string& dump,
+                       const Interfaces& interfaces) {
+  const std::string root = dump + "/root";
+  for (const auto& [name, mac] : interfaces) {
+    const std::string file = board::interfaceAddressPath(name);
+    if (Stopped stopped = staging.makeDirectories(root, file.substr(1, file.rfind('/') - 1))) {
+      return stopped;
+    }
+    if (Stopped stopped = staging.writeFile(root + file, (mac == "-" ? "" : mac) + "\n")) {
+      return stopped;
+    }
+  }
+  return {};
 }
 
 // Whether a line of `lines` (net's) is of interface `name`.
@@ -81,10 +111,11 @@ bool isListed(const std::vector<std::string>& lines, const std::string& name) {
 
 }  // namespace
 
-Stopped writeNet(const Staging& staging, const std::string& path,
+Stopped writeNet(const Staging& staging, const std::string& dump,
                  const std::vector<std::string>& wanCopies) {
   const bool haveIp = !process::onPath("ip").empty();
   std::string net;
+  Interfaces interfaces;
   if (haveIp) {
     const process::Ran ran = runWatched(
         {{"ip", "-o", "-4", "addr", "show"}, process::Redirect::capture(kOutputLimit), {}});
@@ -93,7 +124,7 @@ Stopped writeNet(const Staging& staging, const std::string& path,
     }
     if (ran.started && ran.status == 0) {
       for (const std::string& line : process::splitLines(process::chomp(ran.out))) {
-        net += netLine(line, haveIp);
+        net += netLine(line, haveIp, interfaces);
         if (Stopped stopped = checkSignals()) {
           return stopped;
         }
@@ -118,11 +149,15 @@ Stopped writeNet(const Staging& staging, const std::string& path,
     }
     if (!mac.empty()) {
       net.append(wan).append(" - ").append(mac).append("\n");
+      noteInterface(interfaces, wan, mac);
     } else {
       say("the node's wan names " + wan + ", which is no interface here");
     }
   }
-  return staging.writeFile(path, net);
+  if (Stopped stopped = staging.writeFile(dump + "/net", net)) {
+    return stopped;
+  }
+  return writeAddresses(staging, dump, interfaces);
 }
 
 }  // namespace qorid::dump

@@ -94,4 +94,15 @@ Stopped Staging::makeDirectory(const std::string& path) const {
   return ::mkdir(path.c_str(), 0777) != 0 && errno != EEXIST ? failed() : Stopped();
 }
 
+Stopped Staging::makeDirectories(const std::string& under, const std::string& below) const {
+  std::string::size_type end = 0;
+  while (end != std::string::npos) {
+    end = below.find('/', end + 1);
+    if (Stopped stopped = makeDirectory(under + "/" + below.substr(0, end))) {
+      return stopped;
+    }
+  }
+  return {};
+}
+
 }  // namespace qorid::dump

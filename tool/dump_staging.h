@@ -74,6 +74,9 @@ class Staging {
   [[nodiscard]] Stopped writeFile(const std::string& path, const std::string& text) const;
   // A directory that is there already is fine.
   [[nodiscard]] Stopped makeDirectory(const std::string& path) const;
+  // Every directory of `below` (a relative path: "proc/sys/kernel") under
+  // the directory `under`, as makeDirectory makes one.
+  [[nodiscard]] Stopped makeDirectories(const std::string& under, const std::string& below) const;
 
  private:
   std::string mTmpdir;

@@ -12,5 +12,6 @@ int main(int argc, char** argv) {
   cNolt logger("qorid");
   QorIdentifier identifier(&logger);
   const qorid::ToolOptions options = qorid::parseOptions(argc, argv);
-  return output.finish(qorid::runTool(options, argc, argv, identifier, output.stream()));
+  return output.finish(
+      qorid::runTool(options, argc, argv, identifier, &logger, output.stream()));
 }

@@ -1,13 +1,16 @@
 #include "tool.h"
 
 #include "json_output.h"
+#include "one_line.h"
 #include "qorid/qorid.h"
 #include "shell_export.h"
 
 #include <getopt.h>
 
+#include <cerrno>
 #include <cstring>
 #include <deque>
+#include <iostream>
 #include <ostream>
 #include <string>
 
@@ -26,7 +29,11 @@ const char kHelp[] =
     "environment variables\n"
     "--json -j Print the board identity and system parameters as JSON\n"
     "--export -x Print the system parameters as shell assignments\n"
+    "--root DIR Read the board's files under DIR\n"
     "--help -h This help\n";
+
+// --root's value: no short letter stands for it.
+constexpr int kRootOption = 0x100;
 
 const struct option kLongOptions[] = {
     {"verbose", no_argument, nullptr, 'v'},
@@ -35,6 +42,7 @@ const struct option kLongOptions[] = {
     {"script", no_argument, nullptr, 's'},
     {"json", no_argument, nullptr, 'j'},
     {"export", no_argument, nullptr, 'x'},
+    {"root", required_argument, nullptr, kRootOption},
     {"help", no_argument, nullptr, 'h'},
     {nullptr, 0, nullptr, 0},
 };
@@ -83,12 +91,17 @@ ToolOptions parseOptions(int argc, char** argv) {
       case 'x':
         options.exportParams = true;
         break;
+      case kRootOption:
+        options.root = optarg;
+        break;
       case 'h':
         options.help = true;
         options.firstArgument = optind;
         return options;
       default:
-        break;  // getopt_long has already reported it
+        // getopt_long has already reported it; only a missing DIR counts.
+        options.rootMissing = options.rootMissing || optopt == kRootOption;
+        break;
     }
   }
   options.firstArgument = optind;
@@ -166,12 +179,18 @@ int printNumberAndName(const Run& run) {
   return 0;
 }
 
+// --root without DIR: getopt_long has said so.
+int refuseCommandLine(const Run& /*run*/) { return 2; }
+
 using Mode = int (*)(const Run&);
 
 // The one place where the options choose what the tool does.
 Mode modeOf(const ToolOptions& options) {
   if (options.help) {
     return printHelp;
+  }
+  if (options.rootMissing) {
+    return refuseCommandLine;
   }
   // --json wins over --export, which wins over --list (and --verbose).
   if (options.list || options.json || options.exportParams) {
@@ -189,11 +208,30 @@ Mode modeOf(const ToolOptions& options) {
   return options.verbose ? printNumberAndName : printNumber;
 }
 
+// `mode` on the board whose files are under --root's DIR, before anything
+// else is read. The identifier made at start-up has read the known
+// identities of the system's own /etc: the root's are another identifier's.
+int runUnderRoot(Mode mode, const Run& run, cNolt* logger) {
+  const std::string& dir = *run.options.root;
+  const std::string why = dir.empty() ? std::strerror(ENOENT) : QorIdentifier::setRoot(dir);
+  if (!why.empty()) {
+    std::cerr << "qorid: --root " << oneLine(dir) << ": " << why << std::endl;
+    return 2;
+  }
+  QorIdentifier rooted(logger);
+  return mode(Run{run.options, run.argc, run.argv, rooted, run.out});
+}
+
 }  // namespace
 
 int runTool(const ToolOptions& options, int argc, char** argv, QorIdentifier& identifier,
-            std::ostream& out) {
-  return modeOf(options)(Run{options, argc, argv, identifier, out});
+            cNolt* logger, std::ostream& out) {
+  const Mode mode = modeOf(options);
+  const Run run{options, argc, argv, identifier, out};
+  if (!options.root || mode == printHelp || mode == refuseCommandLine) {
+    return mode(run);
+  }
+  return runUnderRoot(mode, run, logger);
 }
 
 }  // namespace qorid

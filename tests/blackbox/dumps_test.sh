@@ -149,6 +149,13 @@ roundtrip() {
   check "round trip: what was left out is said" 2 \
     "$(grep -cE 'left out /proc/device-tree/morvane/(gone|ethernet(-link)?):' "$WORK/err")"
   check_file "round trip: uname" "$board/uname" "$dump/uname"
+  check_file "round trip: the release and machine where a root has them" "$board/uname" \
+    <(cat "$dump/root/proc/sys/kernel/osrelease" "$dump/root/proc/sys/kernel/arch")
+  check "round trip: eth0's address as sysfs has it, once for its two labels" \
+    "0a:80:ff:01:7f:10 18" \
+    "$(cat "$dump/root/sys/class/net/eth0/address") $(wc -c <"$dump/root/sys/class/net/eth0/address")"
+  [ -z "$tun" ] || check "round trip: a tun's address, none, as sysfs has it: a newline" \
+    "$(printf '\n' | od -An -c)" "$(od -An -c <"$dump/root/sys/class/net/tun0/address")"
   check "round trip: net" "lo 127.0.0.1/8 00:00:00:00:00:00
 eth0 198.51.100.17/24 0a:80:ff:01:7f:10
 eth0:1 198.51.100.18/24 0a:80:ff:01:7f:10${tun:+
@@ -190,9 +197,39 @@ $tun}" "$(cat "$dump/net")"
 }
 
 
+# root_run NAME ROOT: `qorid --root ROOT` in each mode of replay, as anyone
+# runs it anywhere: no namespace, no uname shim. Into $WORK/NAME.root.MODE
+# (standard error into NAME.root.MODE.err); each must succeed and find
+# every address it asks for. Counts the runs' boards in root_runs.
+root_runs=0
+root_run() {
+  local mode args
+  for mode in number verbose list json; do
+    args=() && [ "$mode" = number ] || args=("--$mode")
+    timeout 60 "$QORID" --root "$2" "${args[@]}" >"$WORK/$1.root.$mode" 2>"$WORK/$1.root.$mode.err"
+    check "$1: --root $mode exit status" 0 "$?"
+    check "$1: --root $mode, every address found" "" "$(grep '^wan_mac' "$WORK/$1.root.$mode.err")"
+  done
+  root_runs=$((root_runs + 1))
+}
+
+# as_under_root NUMBER ROOT FILE: what qorid printed (FILE, in any mode) on
+# the board NUMBER of ROOT, as --root prints it: without the WAN that a PC
+# (64) without the node finds by its interface search, which --root does not
+# make.
+as_under_root() {
+  if [ "$1" != 64 ] || [ -e "$2/proc/device-tree/morvane" ]; then
+    cat "$3"
+    return
+  fi
+  sed -e '/^QOR_WAN=/d' -e '/^QOR_WAN_ID=/d' \
+    -e 's/,{"name":"QOR_WAN","value":"[^"]*"}//' -e 's/,{"name":"QOR_WAN_ID","value":"[^"]*"}//' "$3"
+}
+
 # replay NAME DUMP_DIR: qorid, --verbose, --list and --json on the unpacked
 # dump, into $WORK/NAME.number, .verbose, .list and .json (standard error
-# into NAME.MODE.err).
+# into NAME.MODE.err). Then each again under --root of the same root/
+# (root_run), which must print the same bytes (as_under_root).
 replay() {
   local name=$1 root mode args
   root=$(new_root "replay-$name" "$2")
@@ -203,6 +240,12 @@ replay() {
     check "$name: $mode, no system-call errors" "" "$(grep -E '^(socket|ioctl)' <<<"$err")"
     mv "$WORK/out" "$WORK/$name.$mode"
     mv "$WORK/err" "$WORK/$name.$mode.err"
+  done
+  root_run "$name" "$root"
+  for mode in number verbose list json; do
+    check_file "$name: --root $mode, as in the sandbox" \
+      <(as_under_root "$(cat "$WORK/$name.number")" "$root" "$WORK/$name.$mode") \
+      "$WORK/$name.root.$mode"
   done
 }
 
@@ -272,6 +315,8 @@ for fixture in "$DUMPS"/*/; do
     "$WORK/$name.json" "$WORK/$name.list" "$fixture/expected.verbose" "${expected_json[@]}")"
 done
 check "at least eleven dumps" yes "$([ "$count" -ge 11 ] && echo yes || echo no)"
+check "every dump replayed under --root too" "$count" "$root_runs"
+echo "replayed $count dumps in the sandbox and under --root"
 
 # Each dump again, this time made by qorid-dump on the replayed board: the
 # same files, uname and net, and qorid's own output as expected.
@@ -295,7 +340,19 @@ for fixture in "$DUMPS"/*/; do
   check_file "$name: qorid.verbose" "$fixture/expected.verbose" "$dump/qorid.verbose"
   check_list "$name: qorid.list" "$fixture/expected.list" "$dump/qorid.list"
   check "$name: nothing else" "net qorid.list qorid.verbose root uname" "$(ls "$dump" | xargs)"
+  # The dump unpacked, replayed by --root alone: what qorid printed on the
+  # board.
+  root_run "redumped-$name" "$dump/root"
+  number=$(cut -d ' ' -f 1 "$dump/qorid.verbose")
+  check_file "$name: redumped, --root verbose as on the board" \
+    <(as_under_root "$number" "$dump/root" "$dump/qorid.verbose") "$WORK/redumped-$name.root.verbose"
+  as_under_root "$number" "$dump/root" "$dump/qorid.list" >"$WORK/redumped-$name.board.list"
+  check_list "$name: redumped, --root list as on the board" "$WORK/redumped-$name.board.list" \
+    "$WORK/redumped-$name.root.list"
+  check "$name: redumped, --root json" "" "$(python3 "$SOURCE_DIR/tests/support/json_check.py" \
+    "$WORK/redumped-$name.root.json" "$WORK/redumped-$name.root.list" "$dump/qorid.verbose")"
 done
+check "every redump replayed under --root" "$((2 * count))" "$root_runs"
 
 roundtrip
 
@@ -397,7 +454,10 @@ bare() {
   fi
   check "bare: directory named after the tarball" "$(basename "$tarball" .tar.gz)" \
     "$(basename "$dump")"
-  check "bare: files" "net root root/proc root/proc/cpuinfo uname" \
+  check "bare: files" "net root root/proc root/proc/cpuinfo root/proc/sys root/proc/sys/kernel \
+root/proc/sys/kernel/arch root/proc/sys/kernel/osrelease root/sys root/sys/class root/sys/class/net \
+root/sys/class/net/eth0 root/sys/class/net/eth0/address root/sys/class/net/lo \
+root/sys/class/net/lo/address uname" \
     "$(cd "$dump" && find . -mindepth 1 -printf '%P\n' | sort | xargs)"
   check_file "bare: net" "$pc/net" "$dump/net"
 }

@@ -83,6 +83,20 @@ run "$root" bash -c "$limit"' exec "$0"' "$QORID"
 check "cpuinfo /dev/zero: unknown board" "-1/0" "$out/$status"
 check "cpuinfo /dev/zero: logged once" 1 "$(cut_logged "$root" /proc/cpuinfo)"
 
+# Under --root the kernel's files and the WAN's address are read just as
+# boundedly: linked to /dev/zero (within the root, here the sandbox's own /,
+# whose /dev is the system's) or a FIFO without a writer.
+root=$(new_root root-endless)
+mkdir -p "$root/proc/sys/kernel" "$root/sys/class/net/eth0" "$root/proc/device-tree/morvane"
+ln -s /dev/zero "$root/proc/sys/kernel/osrelease"
+mkfifo "$root/proc/sys/kernel/arch"
+ln -s /dev/zero "$root/sys/class/net/eth0/address"
+printf 'eth0\0' >"$root/proc/device-tree/morvane/wan"
+run "$root" bash -c "$limit"' exec "$0" --root / --list' "$QORID"
+check "--root, kernel and address files without end: status, list" "0 QOR_WAN=eth0" "$status $out"
+check "--root, an address without end is none, and said" 1 \
+  "$(grep -cx 'wan_mac: /sys/class/net/eth0/address: not a hardware address' <<<"$err")"
+
 # NUL bytes and invalid UTF-8 are ordinary bytes of names and values.
 root=$(new_root binary)
 printf 'Bo\0ard\xff:12:al\xc3\x28\n\xfe\xfe:13\n' >"$root/etc/known_qor_ids"

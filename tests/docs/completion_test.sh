@@ -40,8 +40,8 @@ complete_words() {
   printf '%s\n' "${COMPREPLY[@]}" | LC_ALL=C sort -u | paste -sd ' '
 }
 
-all_options='--exec --export --help --json --list --script --verbose -e -h -j -l -s -v -x'
-long_options='--exec --export --help --json --list --script --verbose'
+all_options='--exec --export --help --json --list --root --script --verbose -e -h -j -l -s -v -x'
+long_options='--exec --export --help --json --list --root --script --verbose'
 files='-dash .hidden alpha.sh alpha.txt beta.sh sub'
 commands='qoridtest-one qoridtest-two'
 
@@ -100,6 +100,13 @@ qorid --execx qoridtest-          |
 qorid -x qoridtest-               |
 qorid --list qoridtest-           |
 qorid --list ''                   | $all_options
+qorid --r                         | --root
+qorid --root ''                   | sub
+qorid --ro s                      | sub
+qorid --root sub ''               | $all_options
+qorid --root sub -e qoridtest-    | $commands
+qorid -e --root sub qoridtest-    | $commands
+qorid --root=sub ''               | $all_options
 "
 while IFS='|' read -r before expected after; do
   [ -z "${before// /}" ] && continue

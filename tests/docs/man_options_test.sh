@@ -1,6 +1,7 @@
 # qorid(1) documents every option the built tool has, and no other: each
-# "--long -s" pair of the tool's --help output must be the tag of an entry
-# (.TP) in the OPTIONS section of the man page source.
+# "--long -s" pair of the tool's --help output, and each "--long ARG" of an
+# option that has no short form, must be the tag of an entry (.TP) in the
+# OPTIONS section of the man page source (the argument in any case).
 # Usage: bash man_options_test.sh PATH/TO/qorid PATH/TO/qorid.1
 source "$(dirname "$0")/common.sh"
 
@@ -9,10 +10,12 @@ PAGE=${2:?path to qorid.1}
 
 help=$("$QORID" --help) || fail "qorid --help exits non-zero"
 # The option lines of the help text: "--verbose -v Verbose output".
-declare -A short_of=()
+declare -A short_of=() argument_of=()
 while IFS= read -r line; do
   if [[ $line =~ ^(--[a-z][a-z-]*)\ (-[a-zA-Z])\  ]]; then
     short_of[${BASH_REMATCH[1]}]=${BASH_REMATCH[2]}
+  elif [[ $line =~ ^(--[a-z][a-z-]*)\ ([A-Z]+)\  ]]; then
+    argument_of[${BASH_REMATCH[1]}]=${BASH_REMATCH[2],,}
   else
     fail "help line that names no option pair: $line"
   fi
@@ -43,10 +46,18 @@ for long in "${!short_of[@]}"; do
   fi
 done
 
+for long in "${!argument_of[@]}"; do
+  if grep -E -- "(^| )$long( |\$)" <<<"$tags" | has_word "${argument_of[$long]}"; then
+    pass
+  else
+    fail "$long ${argument_of[$long]} is not an entry of the OPTIONS section"
+  fi
+done
+
 # Every option the page's tags name is one the tool has.
 documented=$(grep -Eo -- '(^| )--?[a-zA-Z][a-z-]*' <<<"$tags" | tr -d ' ')
 for word in $documented; do
-  if has_word "$word" <<<"${!short_of[*]} ${short_of[*]}"; then
+  if has_word "$word" <<<"${!short_of[*]} ${short_of[*]} ${!argument_of[*]}"; then
     pass
   else
     fail "the page documents $word, which qorid lacks"

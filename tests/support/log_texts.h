@@ -16,6 +16,8 @@ inline constexpr char kNotAnAlias[] = "The possible alias is not a real name or 
 inline constexpr char kFullIdentity[] = "Full identity: ";
 inline constexpr char kUnknown[] = "Identity is unknown: ";
 inline constexpr char kLeftOutOfExport[] = "Left out of --export: ";
+inline constexpr char kWanNotSearched[] = "Not searching for the WAN interface: the board's files are read under a root, and its interfaces cannot be listed from files";
+inline constexpr char kFromUname[] = ", using the running kernel's value from uname";
 
 }  // namespace log_text
 

@@ -1,7 +1,9 @@
 #include "fixture.h"
 #include "log_texts.h"
+#include "system.h"
 
 #include <algorithm>
+#include <optional>
 
 using namespace std::string_literals;
 
@@ -106,6 +108,74 @@ TEST_F(CollectionTest, LoopbackHasAnAllZeroAddressAndFirstWanWins) {
   EXPECT_EQ((std::vector<std::string>{"QOR_WAN=lo\0"s, "QOR_WAN=qorid-none0",
                                       "QOR_WAN_ID=000000", "QOR_WAN_ID=000000"}),
             paramLines(id));
+}
+
+// Under a board root the WAN interface's address is its sysfs file's: a
+// short one padded with zero bytes, a long one's first six bytes, an empty
+// line six zero bytes. A file missing, empty, malformed or longer than an
+// address can be, or a name that is no interface's, gives no QOR_WAN_ID and
+// one line on standard error.
+TEST_F(CollectionTest, UnderABoardRootTheWanAddressIsItsSysfsFile) {
+  struct Case {
+    std::string wan;
+    std::optional<std::string> file;
+    std::string id, err;  // the QOR_WAN_ID, or what standard error says
+  };
+  const std::string eth0 = root() + "/sys/class/net/eth0/address";
+  auto pairs = [](int n) {  // an address of n bytes 0xaa, as sysfs writes it
+    std::string text;
+    for (int i = 0; i < n; ++i) text += i == 0 ? "aa" : ":aa";
+    return text + "\n";
+  };
+  const Case cases[] = {
+      {"eth0", "0a:80:ff:01:7f:10\n", "aff80ffff17f10", ""},
+      {"eth0", "02:FC:00:00:00:01", "2fffc0001", ""},
+      {"eth0", "02:fc\n", "2fffc0000", ""},
+      {"eth0", "80:00:02:08:fe:80:00:00:00:00:00:00:00:02:c9:03:00:0b:2a:a1\n", "ff80028fffeff80",
+       ""},
+      {"eth0", "\n", "000000", ""},
+      {"eth0", std::nullopt, "", "wan_mac: " + eth0 + ": No such file or directory\n"},
+      {"eth0", "/", "", "wan_mac: " + eth0 + ": Is a directory\n"},
+      {"eth0", "", "", "wan_mac: " + eth0 + ": empty\n"},
+      {"eth0", "0a:80:ff:01:7f:1\n", "", "wan_mac: " + eth0 + ": not a hardware address\n"},
+      {"eth0", "0a-80-ff-01-7f-10\n", "", "wan_mac: " + eth0 + ": not a hardware address\n"},
+      {"eth0", "0a:80:ff:01:7f:10:\n", "", "wan_mac: " + eth0 + ": not a hardware address\n"},
+      {"eth0", " 0a:80:ff:01:7f:10\n", "", "wan_mac: " + eth0 + ": not a hardware address\n"},
+      {"eth0", pairs(32), "ffaaffaaffaaffaaffaaffaa", ""},
+      {"eth0", pairs(33), "", "wan_mac: " + eth0 + ": not a hardware address\n"},
+      {"../../../etc", std::nullopt, "", "wan_mac: '../../../etc': not an interface name\n"},
+      {"..", std::nullopt, "", "wan_mac: '..': not an interface name\n"},
+      {"abcdefghijklmnop", std::nullopt, "",
+       "wan_mac: 'abcdefghijklmnop': not an interface name\n"},
+  };
+  ASSERT_EQ("", qorid::sys::setBoardRoot(root()));
+  for (const Case& c : cases) {
+    testing_fs::removePath(eth0);
+    if (c.file == "/") {
+      testing_fs::makeDirs(eth0);
+    } else if (c.file) {
+      testing_fs::writeFile(eth0, *c.file);
+    }
+    QorIdentifier id(nullptr);
+    id.addParameter("QOR_WAN", c.wan + "\0"s);
+    ::testing::internal::CaptureStderr();
+    id.add_wan_mac();
+    EXPECT_EQ(c.err, ::testing::internal::GetCapturedStderr()) << c.file.value_or("none");
+    const std::vector<std::string> lines = paramLines(id);
+    EXPECT_EQ(c.id.empty() ? 1u : 2u, lines.size());
+    EXPECT_EQ(c.id.empty() ? "" : "QOR_WAN_ID=" + c.id, lines.size() == 2 ? lines[1] : "");
+  }
+}
+
+// The kernel's list of interfaces is the running system's: under a board
+// root a PC without the node gets no WAN from it, and the log says why.
+TEST_F(CollectionTest, UnderABoardRootAPcWithoutTheNodeSearchesNoInterface) {
+  put("/proc/sys/kernel/arch", "x86_64\n");
+  ASSERT_EQ("", qorid::sys::setBoardRoot(root()));
+  QorIdentifier id(logger());
+  id.loadParams();
+  EXPECT_EQ((std::vector<std::string>{"QOR_ID=64", "QOR_DESC=x86_64 PC"}), paramLines(id));
+  EXPECT_TRUE(testing_log::contains(log_text::kWanNotSearched));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "dt_walk.h"
 #include "fixture.h"
+#include "system.h"
 #include "text_file.h"
 
 #include <sys/socket.h>
@@ -8,10 +9,24 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <tuple>
 
 using namespace std::string_literals;
 
 namespace {
+
+// Every visit of a walk: the path, the typeflag, the level and the base,
+// and for what stat(2) could look at its inode.
+std::vector<std::string> gVisits;
+int recordVisit(const char* path, const struct stat* sb, int typeflag, struct FTW* ftwbuf) {
+  std::string visit = std::string(path) + " " + std::to_string(typeflag) + " " +
+                      std::to_string(ftwbuf->level) + " " + std::to_string(ftwbuf->base);
+  if (typeflag == FTW_F || typeflag == FTW_D || typeflag == FTW_DNR) {
+    visit += " " + std::to_string(sb->st_ino);
+  }
+  gVisits.push_back(visit);
+  return 0;
+}
 
 // The walk's rules as walkEntry and EnteredDirectories give them to a walk
 // of its own: links followed, a link to nothing is nothing, a directory met
@@ -200,6 +215,58 @@ TEST_F(DtParserTest, ValuesUpTo1MiBAreReadWholeLongerOnesCutAndLogged) {
   EXPECT_EQ((std::vector<testing_log::Entry>{
                 {testing_log::Level::kWarn, qorid::cutNotice(node() + "/over")}}),
             testing_log::entries());
+}
+
+// Under a board root the walk is the module's own: at the same paths it
+// visits what nftw visits (links within the tree, a directory met again, a
+// link to nothing, a FIFO, a file or a dangling link as the root), in the
+// same order, and returns the same; a link loop ends both alike.
+TEST_F(DtParserTest, WalkWithinTheBoardRootGivesWhatNftwGives) {
+  prop("a", "1");
+  prop("sub/b", "2");
+  prop("sub/deeper/c", "3");
+  prop("other/d", "4");
+  testing_fs::makeFifo(node() + "/pipe");
+  const std::pair<const char*, const char*> links[] = {
+      {"sub-link", "sub"},          {"sub/deeper/up", "../.."}, {"b-link", "sub/b"},
+      {"climb", "../node/other"}, {"gone", "nowhere"},
+  };
+  for (const auto& [name, target] : links) {
+    ASSERT_EQ(0, ::symlink(target, (node() + "/" + name).c_str())) << name;
+  }
+  testing_fs::makeDirs(root() + "/looping");
+  ASSERT_EQ(0, ::symlink("ring", (root() + "/looping/ring").c_str()));
+  const std::string starts[] = {node(),          node() + "/",          node() + "/a",
+                                node() + "/gone", node() + "/absent", root() + "/looping"};
+  std::vector<std::tuple<std::string, int, std::vector<std::string>>> byNftw;
+  for (const std::string& start : starts) {
+    gVisits.clear();
+    const int result = qorid::walkTree(start.c_str(), recordVisit);
+    byNftw.emplace_back(start, result, gVisits);
+  }
+  // The root, three folders, seven more entries: the folders met again left out.
+  ASSERT_EQ(11u, std::get<2>(byNftw[0]).size());
+  ASSERT_EQ(-1, std::get<1>(byNftw[5]));           // ELOOP, as for stat(2)
+  ASSERT_EQ("", qorid::sys::setBoardRoot(root()));
+  for (const auto& [start, result, visits] : byNftw) {
+    gVisits.clear();
+    EXPECT_EQ(result, qorid::walkTree(start.c_str(), recordVisit)) << start;
+    EXPECT_EQ(visits, gVisits) << start;
+  }
+}
+
+// Under a board root a link that points absolutely resolves within it, as
+// the board has it: the system's own file of that path never stands in.
+TEST_F(DtParserTest, AbsoluteLinkUnderTheBoardRootIsTheBoardsFile) {
+  prop("sub/b", "2");
+  put("/etc/hostname", "the board's\n");
+  ASSERT_EQ(0, ::symlink("/node/sub/b", (node() + "/abs").c_str()));
+  ASSERT_EQ(0, ::symlink("/etc/hostname", (node() + "/host").c_str()));
+  ASSERT_EQ(0, ::symlink("/etc/passwd", (node() + "/system-only").c_str()));
+  ASSERT_EQ("", qorid::sys::setBoardRoot(root()));
+  QorIdentifier id(nullptr);
+  EXPECT_EQ(0, walk(id, node()));
+  EXPECT_EQ(sorted({"QOR_ABS=2", "QOR_B=2", "QOR_HOST=the board's"}), sorted(paramLines(id)));
 }
 
 // The walk keeps parameters up to 16 MiB exactly, each costing its name,

@@ -4,10 +4,12 @@
 #include "system.h"
 #include "text_file.h"
 
+#include <sys/stat.h>
 #include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstring>
 
@@ -165,6 +167,89 @@ TEST(System, FixedPathsFollowTheRootAndUnameTheTest) {
   sys::resetForTesting();
   EXPECT_EQ("/proc/device-tree/morvane/boardid", sys::boardIdPath());
   EXPECT_EQ(0, sys::unameInfo(&uts));
+}
+
+// The board root: every fixed path under it (a trailing slash dropped), ""
+// back to the system's own; a root that is no folder refused with why, the
+// setting left as it was.
+TEST(System, BoardRootPrefixesEveryPathAndRefusesWhatIsNoFolder) {
+  namespace sys = qorid::sys;
+  const testing_fs::TempDir dir;
+  const std::string d = dir.path();
+  testing_fs::writeFile(d + "/file", "");
+  using Path = std::string (*)();
+  const std::pair<Path, std::string> paths[] = {
+      {sys::knownIdsPath, "/etc/known_qor_ids"},
+      {sys::deviceTreeNodePath, "/proc/device-tree/morvane"},
+      {sys::boardIdPath, "/proc/device-tree/morvane/boardid"},
+      {sys::descriptionPath, "/proc/device-tree/morvane/description"},
+      {sys::cpuinfoPath, "/proc/cpuinfo"},
+      {sys::compatiblePath, "/proc/device-tree/compatible"},
+      {sys::modelPath, "/proc/device-tree/model"},
+      {sys::procSelfPath, "/proc/self"},
+      {sys::kernelReleasePath, "/proc/sys/kernel/osrelease"},
+      {sys::machinePath, "/proc/sys/kernel/arch"},
+      {[] { return sys::interfaceAddressPath("eth0"); }, "/sys/class/net/eth0/address"},
+  };
+  ASSERT_EQ("", sys::setBoardRoot(d + "//"));
+  EXPECT_TRUE(sys::underBoardRoot());
+  for (const auto& [path, fixed] : paths) {
+    EXPECT_EQ(d + fixed, path()) << fixed;
+  }
+  const std::pair<std::string, std::string> refused[] = {
+      {d + "/none", "No such file or directory"},
+      {d + "/file", "Not a directory"},
+      {d + "/file/", "Not a directory"},
+  };
+  for (const auto& [root, why] : refused) {
+    EXPECT_EQ(why, sys::setBoardRoot(root)) << root;
+    EXPECT_EQ(d + "/proc/cpuinfo", sys::cpuinfoPath()) << root;
+  }
+  ASSERT_EQ("", sys::setBoardRoot(""));
+  EXPECT_FALSE(sys::underBoardRoot());
+  for (const auto& [path, fixed] : paths) {
+    EXPECT_EQ(fixed, path()) << fixed;
+  }
+}
+
+// Under a board root a link resolves within it: one that points absolutely
+// starts at the root, one that climbs out with ../.. stops at it, and a file
+// that only the system has never stands in. A path outside the root is
+// refused.
+TEST(System, LinksUnderTheBoardRootResolveWithinIt) {
+  namespace sys = qorid::sys;
+  const testing_fs::TempDir dir;
+  const std::string d = dir.path();
+  testing_fs::writeFile(d + "/etc/passwd", "the board's\n");
+  testing_fs::makeDirs(d + "/proc/device-tree");
+  const std::pair<const char*, const char*> links[] = {
+      {"absolute", "/etc/passwd"},
+      {"climbing", "../../../../../../../../../../etc/passwd"},
+      {"system-only", "/etc/group"},
+      {"tree", "/proc/device-tree"},
+  };
+  for (const auto& [name, target] : links) {
+    ASSERT_EQ(0, ::symlink(target, (d + "/proc/" + name).c_str())) << name;
+  }
+  ASSERT_EQ("", sys::setBoardRoot(d));
+  const std::tuple<std::string, std::string, int> reads[] = {
+      {"absolute", "the board's", 0}, {"climbing", "the board's", 0}, {"system-only", "", ENOENT}};
+  for (const auto& [name, line, error] : reads) {
+    qorid::TextFile file(d + "/proc/" + name, qorid::kReadLimit, sys::openForReading);
+    std::string got;
+    file.readLine(got);
+    EXPECT_EQ(line, got) << name;
+    EXPECT_EQ(error, file.openError()) << name;
+  }
+  struct stat sb {};
+  ASSERT_EQ(0, sys::lookAt(d + "/proc/tree", sb, true));
+  EXPECT_TRUE(S_ISDIR(sb.st_mode));
+  ASSERT_EQ(0, sys::lookAt(d + "/proc/tree", sb, false));
+  EXPECT_TRUE(S_ISLNK(sb.st_mode));
+  errno = 0;
+  EXPECT_EQ(-1, sys::openForReading("/etc/passwd"));
+  EXPECT_EQ(EXDEV, errno);
+  sys::resetForTesting();
 }
 
 }  // namespace

@@ -99,6 +99,39 @@ TEST(ToolOptions, ParsesShortLongPrefixedAndUnknownOptions) {
   EXPECT_NE(std::string::npos, diagnostics.find("-- 'z'"));
 }
 
+// --root takes the next word, whatever it is, or what follows '='; the
+// last one counts. Without its folder the command line is refused; it has
+// no letter, so that one after --exec's command is still dropped.
+TEST(ToolOptions, RootTakesItsFolderAndTheLastOneCounts) {
+  struct Case {
+    std::vector<std::string> args;
+    std::optional<std::string> root;
+    bool missing;
+    std::vector<std::string> rest;
+  };
+  const Case cases[] = {
+      {{"qorid", "--root", "/b"}, "/b", false, {}},
+      {{"qorid", "--root=/b", "-v"}, "/b", false, {}},
+      {{"qorid", "--r", "/a", "-l", "--root", "/b"}, "/b", false, {}},
+      {{"qorid", "--root", "-v"}, "-v", false, {}},
+      {{"qorid", "--root="}, "", false, {}},
+      {{"qorid", "-v", "--root"}, std::nullopt, true, {}},
+      {{"qorid", "--bogus", "-v"}, std::nullopt, false, {}},
+      {{"qorid", "-e", "ls", "-r", "x"}, std::nullopt, false, {"ls", "x"}},
+      {{"qorid", "--", "--root", "x"}, std::nullopt, false, {"--root", "x"}},
+  };
+  ::testing::internal::CaptureStderr();  // getopt_long's own diagnostics
+  for (const Case& c : cases) {
+    Argv a(c.args);
+    const qorid::ToolOptions o = qorid::parseOptions(a.argc(), a.argv());
+    EXPECT_EQ(c.root, o.root) << c.args[1];
+    EXPECT_EQ(c.missing, o.rootMissing) << c.args[1];
+    EXPECT_EQ(c.rest, a.rest(o.firstArgument)) << c.args[1];
+  }
+  const std::string diagnostics = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(std::string::npos, diagnostics.find("option '--root' requires an argument"));
+}
+
 class ToolRunTest : public SystemTest {
  protected:
   std::string run(std::vector<std::string> args, int expectedStatus = 0) {
@@ -107,10 +140,51 @@ class ToolRunTest : public SystemTest {
     std::ostringstream out;
     EXPECT_EQ(expectedStatus,
               qorid::runTool(qorid::parseOptions(a.argc(), a.argv()), a.argc(),
-                             a.argv(), id, out));
+                             a.argv(), id, logger(), out));
     return out.str();
   }
 };
+
+// --root DIR: an identifier made once the root is set reads the board under
+// DIR, the table DIR's alone, though the one made at start-up read the
+// system's. Its creation is logged again.
+TEST_F(ToolRunTest, RootReadsTheBoardUnderItsFolderWithTheFoldersTable) {
+  putKnownIds("System Board:5:qvk\n");
+  setUname("5.10.0-qvk", "armv7l");
+  const testing_fs::TempDir board;
+  testing_fs::writeFile(board.path() + "/etc/known_qor_ids", "Root Board:9:qvk\n");
+  testing_fs::writeFile(board.path() + "/proc/sys/kernel/arch", "armv7l\n");
+  EXPECT_EQ("5 - System Board\n", run({"qorid", "-v"}));
+  testing_log::clear();
+  EXPECT_EQ("9 - Root Board\n", run({"qorid", "--root", board.path(), "-v"}));
+  EXPECT_EQ(2u, testing_log::count(log_text::kCreating));
+  EXPECT_EQ(1u, testing_log::count("Nothing to read in " + board.path() +
+                                   "/proc/sys/kernel/osrelease" + log_text::kFromUname));
+}
+
+// A DIR that is no folder, or none at all, fails at once: one line on
+// standard error, nothing on standard output, status 2, nothing read; so
+// does --root without DIR, after getopt_long's line.
+TEST_F(ToolRunTest, RootThatIsNoFolderFailsAtOnceWithStatusTwo) {
+  put("/file", "");
+  const std::string none = root() + "/none";
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"qorid", "--root", none, "-v"}, "qorid: --root " + none + ": No such file or directory\n"},
+      {{"qorid", "--root", root() + "/file"}, "qorid: --root " + root() + "/file: Not a directory\n"},
+      {{"qorid", "--root="}, "qorid: --root : No such file or directory\n"},
+      {{"qorid", "--root", none, "--list", "--exec", "env"},
+       "qorid: --root " + none + ": No such file or directory\n"},
+      {{"qorid", "--root", "a\nb"}, "qorid: --root a\\nb: No such file or directory\n"},
+      {{"qorid", "-l", "--root"}, "qorid: option '--root' requires an argument\n"},
+  };
+  testing_log::clear();
+  for (const auto& [args, said] : cases) {
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ("", run(args, 2)) << args.back();
+    EXPECT_EQ(said, ::testing::internal::GetCapturedStderr());
+  }
+  EXPECT_FALSE(testing_log::contains(log_text::kAliasByDt));
+}
 
 TEST_F(ToolRunTest, PrintsNumberOrNumberAndName) {
   EXPECT_EQ("-1\n", run({"qorid"}));
@@ -231,7 +305,8 @@ TEST_F(ToolRunTest, HelpWinsWhereverItStands) {
   const std::string help = testing_fs::readFile(QORID_HELP_TEXT_FILE);
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
            {"-h"}, {"--help"}, {"--he"}, {"-l", "-h"}, {"-h", "-l"}, {"-v", "--help", "-l"},
-           {"-v", "--help", "--bogus"}, {"--exec", "-h"}, {"-j", "-h"}, {"-x", "-h"}}) {
+           {"-v", "--help", "--bogus"}, {"--exec", "-h"}, {"-j", "-h"}, {"-x", "-h"},
+           {"--root", "/no/such/folder", "--help"}, {"--help", "--root"}}) {
     std::vector<std::string> argv{"qorid"};
     argv.insert(argv.end(), args.begin(), args.end());
     ::testing::internal::CaptureStderr();  // getopt_long on --bogus

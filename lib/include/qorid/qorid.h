@@ -39,6 +39,28 @@ class QORID_EXPORT QorIdentifier {
   // cannot be opened. Does not determine the identity.
   explicit QorIdentifier(cNolt* logger);
 
+  // Makes `root` the folder that holds the board's files, for the whole
+  // process: every file the library reads of the board is read under it,
+  // at its usual path (ROOT/proc/device-tree/morvane and its properties,
+  // ROOT/proc/device-tree/compatible and model, ROOT/proc/cpuinfo,
+  // ROOT/etc/known_qor_ids), as if `root` were /: a symbolic link that points
+  // absolutely starts at `root`, and ".." stops there. The kernel's release
+  // and machine type are the first lines of ROOT/proc/sys/kernel/osrelease
+  // and ROOT/proc/sys/kernel/arch, each uname's when its file is empty or
+  // cannot be read (and the log says so); the WAN interface's hardware
+  // address is read from ROOT/sys/class/net/NAME/address; the WAN search of a
+  // PC without the device-tree node, which only the running kernel can
+  // answer, is not made. A board dump's root/ replays the board that way, and
+  // a container reads its host's files where they are mounted. The
+  // constructor reads the known identities: only identifiers made after the
+  // call have the table of `root`. "" puts the system's own files back, as
+  // before any call. Returns "" once `root` is set, else why it cannot be
+  // (strerror's text for a `root` that does not exist or is no directory, or
+  // that this kernel cannot resolve links within it), the setting left as it
+  // was. Process-wide and not thread-safe: set it before making the
+  // identifiers that read the board, while no other thread uses the library.
+  static std::string setRoot(const std::string& root);
+
   // Determines the identity from the device tree, the kernel release, the
   // machine type and /proc/cpuinfo, in that order. Returns false and leaves
   // the unknown identity (-1, "Unknown") when nothing matches. A call while
