@@ -1,4 +1,4 @@
-#include "decimal.h"
+#include "common/decimal.h"
 
 namespace qorid {
 

@@ -1,4 +1,4 @@
-#include "descriptor.h"
+#include "common/descriptor.h"
 
 #include <unistd.h>
 

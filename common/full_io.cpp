@@ -1,4 +1,4 @@
-#include "full_io.h"
+#include "common/full_io.h"
 
 #include <unistd.h>
 

@@ -1,7 +1,7 @@
-#include "process.h"
+#include "common/process.h"
 
-#include "descriptor.h"
-#include "full_io.h"
+#include "common/descriptor.h"
+#include "common/full_io.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -1,7 +1,7 @@
-#include "text_file.h"
+#include "common/text_file.h"
 
-#include "decimal.h"
-#include "full_io.h"
+#include "common/decimal.h"
+#include "common/full_io.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -3,7 +3,7 @@
 #ifndef QORID_COMMON_TEXT_FILE_H_
 #define QORID_COMMON_TEXT_FILE_H_
 
-#include "descriptor.h"
+#include "common/descriptor.h"
 
 #include <cstddef>
 #include <string>

@@ -1,4 +1,4 @@
-#include "undo.h"
+#include "common/undo.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "utf8.h"
+#include "common/utf8.h"
 
 #include <cstddef>
 #include <cstdint>

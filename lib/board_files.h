@@ -7,11 +7,11 @@
 #ifndef QORID_LIB_BOARD_FILES_H_
 #define QORID_LIB_BOARD_FILES_H_
 
-#include "dt_walk.h"
-#include "parameter_names.h"
-#include "system.h"
-#include "text_file.h"
-#include "wan.h"
+#include "lib/dt_walk.h"
+#include "lib/parameter_names.h"
+#include "lib/system.h"
+#include "common/text_file.h"
+#include "lib/wan.h"
 
 namespace qorid::board {
 

@@ -1,7 +1,7 @@
-#include "board_sources.h"
+#include "lib/board_sources.h"
 
-#include "system.h"
-#include "text_file.h"
+#include "lib/system.h"
+#include "common/text_file.h"
 
 #include <sys/utsname.h>
 

@@ -4,11 +4,11 @@
 // identifier.
 #include "qorid/qorid.h"
 
-#include "dt_walk.h"
-#include "known_identities.h"
-#include "parameter_names.h"
-#include "system.h"
-#include "wan.h"
+#include "lib/dt_walk.h"
+#include "lib/known_identities.h"
+#include "lib/parameter_names.h"
+#include "lib/system.h"
+#include "lib/wan.h"
 
 #include <algorithm>
 #include <optional>

@@ -1,6 +1,6 @@
-#include "exec.h"
+#include "lib/exec.h"
 
-#include "one_line.h"
+#include "lib/one_line.h"
 
 #include <unistd.h>
 

@@ -1,7 +1,7 @@
-#include "known_identities.h"
+#include "lib/known_identities.h"
 
-#include "decimal.h"
-#include "system.h"
+#include "common/decimal.h"
+#include "lib/system.h"
 
 #include <algorithm>
 #include <climits>

@@ -6,7 +6,7 @@
 #define QORID_LIB_KNOWN_IDENTITIES_H_
 
 #include "qorid/hardware_identity.h"
-#include "text_file.h"
+#include "common/text_file.h"
 
 #include <string>
 #include <string_view>

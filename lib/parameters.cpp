@@ -1,6 +1,6 @@
 #include "qorid/qorid.h"
 
-#include "exec.h"
+#include "lib/exec.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,6 +1,6 @@
-#include "system.h"
+#include "lib/system.h"
 
-#include "descriptor.h"
+#include "common/descriptor.h"
 
 #include <fcntl.h>
 #include <linux/openat2.h>

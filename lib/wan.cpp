@@ -1,9 +1,9 @@
-#include "wan.h"
+#include "lib/wan.h"
 
-#include "descriptor.h"
-#include "one_line.h"
-#include "system.h"
-#include "text_file.h"
+#include "common/descriptor.h"
+#include "lib/one_line.h"
+#include "lib/system.h"
+#include "common/text_file.h"
 
 #include <net/if.h>
 #include <netinet/in.h>

@@ -1,7 +1,7 @@
-#include "config_check.h"
+#include "nolt/config_check.h"
 
-#include "decimal.h"
-#include "logging_limits.h"
+#include "common/decimal.h"
+#include "nolt/logging_limits.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -1,8 +1,8 @@
-#include "config_file.h"
+#include "nolt/config_file.h"
 
-#include "logging_limits.h"
+#include "nolt/logging_limits.h"
 
-#include "nolt_testing.h"
+#include "nolt/nolt_testing.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>

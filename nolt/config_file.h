@@ -5,7 +5,7 @@
 #ifndef NOLT_CONFIG_FILE_H_
 #define NOLT_CONFIG_FILE_H_
 
-#include "descriptors.h"
+#include "nolt/descriptors.h"
 
 #include <string>
 

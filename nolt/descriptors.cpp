@@ -1,6 +1,6 @@
-#include "descriptors.h"
+#include "nolt/descriptors.h"
 
-#include "decimal.h"
+#include "common/decimal.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -5,8 +5,8 @@
 #ifndef NOLT_DESCRIPTORS_H_
 #define NOLT_DESCRIPTORS_H_
 
-#include "descriptor.h"
-#include "full_io.h"
+#include "common/descriptor.h"
+#include "common/full_io.h"
 
 #include <vector>
 

@@ -1,6 +1,6 @@
-#include "log_files.h"
+#include "nolt/log_files.h"
 
-#include "descriptors.h"
+#include "nolt/descriptors.h"
 
 #include <log4cpp/Appender.hh>
 #include <log4cpp/Category.hh>

@@ -7,8 +7,8 @@
 #ifndef NOLT_LOG_FILES_H_
 #define NOLT_LOG_FILES_H_
 
-#include "config_check.h"
-#include "logging_limits.h"
+#include "nolt/config_check.h"
+#include "nolt/logging_limits.h"
 
 #include <log4cpp/LoggingEvent.hh>
 #include <log4cpp/Priority.hh>

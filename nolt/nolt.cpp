@@ -1,10 +1,10 @@
 #include "nolt/nolt.h"
 
-#include "config_check.h"
-#include "config_file.h"
-#include "descriptors.h"
-#include "log_files.h"
-#include "nolt_testing.h"
+#include "nolt/config_check.h"
+#include "nolt/config_file.h"
+#include "nolt/descriptors.h"
+#include "nolt/log_files.h"
+#include "nolt/nolt_testing.h"
 
 #include <log4cpp/Appender.hh>
 #include <log4cpp/Category.hh>

@@ -1,14 +1,14 @@
-#include "dump.h"
+#include "tool/dump.h"
 
-#include "board_files.h"
-#include "descriptor.h"
-#include "dump_copy.h"
-#include "dump_net.h"
-#include "dump_output.h"
-#include "dump_staging.h"
-#include "full_io.h"
-#include "process.h"
-#include "undo.h"
+#include "lib/board_files.h"
+#include "common/descriptor.h"
+#include "tool/dump_copy.h"
+#include "tool/dump_net.h"
+#include "tool/dump_output.h"
+#include "tool/dump_staging.h"
+#include "common/full_io.h"
+#include "common/process.h"
+#include "common/undo.h"
 
 #include <sys/stat.h>
 #include <sys/utsname.h>

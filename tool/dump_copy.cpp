@@ -1,7 +1,7 @@
-#include "dump_copy.h"
+#include "tool/dump_copy.h"
 
-#include "full_io.h"
-#include "text_file.h"
+#include "common/full_io.h"
+#include "common/text_file.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -4,8 +4,8 @@
 #ifndef QORID_TOOL_DUMP_COPY_H_
 #define QORID_TOOL_DUMP_COPY_H_
 
-#include "board_files.h"
-#include "dump_staging.h"
+#include "lib/board_files.h"
+#include "tool/dump_staging.h"
 
 #include <sys/stat.h>
 

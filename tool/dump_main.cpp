@@ -1,4 +1,4 @@
 // qorid-dump: see dump.h.
-#include "dump.h"
+#include "tool/dump.h"
 
 int main(int argc, char** argv) { return qorid::dump::run(argc, argv); }

@@ -1,9 +1,9 @@
-#include "dump_net.h"
+#include "tool/dump_net.h"
 
-#include "board_files.h"
-#include "ip_lines.h"
-#include "process.h"
-#include "text_file.h"
+#include "lib/board_files.h"
+#include "tool/ip_lines.h"
+#include "common/process.h"
+#include "common/text_file.h"
 
 #include <sys/stat.h>
 

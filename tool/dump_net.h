@@ -3,7 +3,7 @@
 #ifndef QORID_TOOL_DUMP_NET_H_
 #define QORID_TOOL_DUMP_NET_H_
 
-#include "dump_staging.h"
+#include "tool/dump_staging.h"
 
 #include <string>
 #include <vector>

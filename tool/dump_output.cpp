@@ -1,8 +1,8 @@
-#include "dump_output.h"
+#include "tool/dump_output.h"
 
-#include "dump_staging.h"
-#include "process.h"
-#include "undo.h"
+#include "tool/dump_staging.h"
+#include "common/process.h"
+#include "common/undo.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

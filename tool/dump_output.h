@@ -6,7 +6,7 @@
 #ifndef QORID_TOOL_DUMP_OUTPUT_H_
 #define QORID_TOOL_DUMP_OUTPUT_H_
 
-#include "descriptor.h"
+#include "common/descriptor.h"
 
 #include <string>
 

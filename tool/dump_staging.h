@@ -4,8 +4,8 @@
 #ifndef QORID_TOOL_DUMP_STAGING_H_
 #define QORID_TOOL_DUMP_STAGING_H_
 
-#include "descriptor.h"
-#include "process.h"
+#include "common/descriptor.h"
+#include "common/process.h"
 
 #include <cstddef>
 #include <string>

@@ -1,4 +1,4 @@
-#include "ip_lines.h"
+#include "tool/ip_lines.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
-#include "json_output.h"
+#include "tool/json_output.h"
 
-#include "utf8.h"
+#include "common/utf8.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,7 +1,7 @@
 #include "nolt/nolt.h"
 #include "qorid/qorid.h"
-#include "output.h"
-#include "tool.h"
+#include "tool/output.h"
+#include "tool/tool.h"
 
 
 int main(int argc, char** argv) {

@@ -1,6 +1,6 @@
-#include "output.h"
+#include "tool/output.h"
 
-#include "full_io.h"
+#include "common/full_io.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

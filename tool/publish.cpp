@@ -1,12 +1,12 @@
-#include "publish.h"
+#include "tool/publish.h"
 
-#include "json_output.h"
-#include "one_line.h"
-#include "output.h"
-#include "publish_folder.h"
+#include "tool/json_output.h"
+#include "lib/one_line.h"
+#include "tool/output.h"
+#include "tool/publish_folder.h"
 #include "qorid/qorid.h"
-#include "shell_export.h"
-#include "undo.h"
+#include "tool/shell_export.h"
+#include "common/undo.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

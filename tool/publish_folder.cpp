@@ -1,8 +1,8 @@
-#include "publish_folder.h"
+#include "tool/publish_folder.h"
 
-#include "full_io.h"
-#include "one_line.h"
-#include "undo.h"
+#include "common/full_io.h"
+#include "lib/one_line.h"
+#include "common/undo.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

@@ -6,7 +6,7 @@
 #ifndef QORID_TOOL_PUBLISH_FOLDER_H_
 #define QORID_TOOL_PUBLISH_FOLDER_H_
 
-#include "descriptor.h"
+#include "common/descriptor.h"
 
 #include <sys/stat.h>
 

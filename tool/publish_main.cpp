@@ -2,8 +2,8 @@
 // in DIR (default /run/qorid) for the services of the boot; qorid.service
 // runs it. See publish.h.
 #include "nolt/nolt.h"
-#include "output.h"
-#include "publish.h"
+#include "tool/output.h"
+#include "tool/publish.h"
 #include "qorid/qorid.h"
 
 #include <cstdio>

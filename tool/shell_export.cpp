@@ -1,6 +1,6 @@
-#include "shell_export.h"
+#include "tool/shell_export.h"
 
-#include "utf8.h"
+#include "common/utf8.h"
 
 #include <algorithm>
 #include <string_view>

@@ -1,9 +1,9 @@
-#include "tool.h"
+#include "tool/tool.h"
 
-#include "json_output.h"
-#include "one_line.h"
+#include "tool/json_output.h"
+#include "lib/one_line.h"
 #include "qorid/qorid.h"
-#include "shell_export.h"
+#include "tool/shell_export.h"
 
 #include <getopt.h>
 

@@ -1,6 +1,6 @@
-#include "fixture.h"
+#include "tests/support/fixture.h"
 
-#include "system.h"
+#include "lib/system.h"
 
 void SystemTest::SetUp() {
   qorid::sys::setRootForTesting(mRoot.path());

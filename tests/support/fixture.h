@@ -5,8 +5,8 @@
 
 #include "nolt/nolt.h"
 #include "qorid/qorid.h"
-#include "files.h"
-#include "recording_logger.h"
+#include "tests/support/files.h"
+#include "tests/support/recording_logger.h"
 
 #include <gtest/gtest.h>
 

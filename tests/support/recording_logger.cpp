@@ -1,4 +1,4 @@
-#include "recording_logger.h"
+#include "tests/support/recording_logger.h"
 
 // Every member of cNolt is defined here and none reads the category handle,
 // which clang reports.

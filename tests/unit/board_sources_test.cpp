@@ -1,9 +1,9 @@
 // The pure rules of what the identification reads, and the kernel's files
 // of a board root; the reading of the node, uname and /proc/cpuinfo is
 // tested through the determination (determination_test.cpp).
-#include "board_sources.h"
-#include "fixture.h"
-#include "system.h"
+#include "lib/board_sources.h"
+#include "tests/support/fixture.h"
+#include "lib/system.h"
 
 #include <gtest/gtest.h>
 

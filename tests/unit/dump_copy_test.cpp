@@ -1,8 +1,8 @@
 // qorid-dump's copy of the node: how deep it goes.
-#include "dump_copy.h"
+#include "tool/dump_copy.h"
 
-#include "files.h"
-#include "undo.h"
+#include "tests/support/files.h"
+#include "common/undo.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

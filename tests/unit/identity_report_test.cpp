@@ -1,5 +1,5 @@
-#include "fixture.h"
-#include "log_texts.h"
+#include "tests/support/fixture.h"
+#include "tests/support/log_texts.h"
 
 using testing_log::Entry;
 using testing_log::Level;

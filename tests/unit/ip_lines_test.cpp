@@ -1,5 +1,5 @@
 // ip's one-line output as qorid-dump reads it into its net lines.
-#include "ip_lines.h"
+#include "tool/ip_lines.h"
 
 #include <gtest/gtest.h>
 

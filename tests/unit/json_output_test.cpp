@@ -1,6 +1,6 @@
 // The JSON document of qorid --json: its shape, and texts that are not
 // UTF-8 given back byte for byte.
-#include "json_output.h"
+#include "tool/json_output.h"
 
 #include <gtest/gtest.h>
 

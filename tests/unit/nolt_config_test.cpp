@@ -1,6 +1,6 @@
 // The text of a logging configuration judged on its own, as log4cpp will
 // read it (config_check.h): each rule, the text in and the reason out.
-#include "config_check.h"
+#include "nolt/config_check.h"
 
 #include <gtest/gtest.h>
 

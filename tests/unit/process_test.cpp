@@ -1,8 +1,8 @@
 // The process runner: which folders of PATH a command is taken from, and
 // what a run gives back.
-#include "process.h"
+#include "common/process.h"
 
-#include "files.h"
+#include "tests/support/files.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,8 +1,8 @@
 // The bounded reader of the system's files, and the seam that names them.
-#include "files.h"
-#include "full_io.h"
-#include "system.h"
-#include "text_file.h"
+#include "tests/support/files.h"
+#include "common/full_io.h"
+#include "lib/system.h"
+#include "common/text_file.h"
 
 #include <sys/stat.h>
 #include <sys/time.h>

@@ -1,8 +1,8 @@
-#include "fixture.h"
-#include "log_texts.h"
-#include "output.h"
-#include "shell_export.h"
-#include "tool.h"
+#include "tests/support/fixture.h"
+#include "tests/support/log_texts.h"
+#include "tool/output.h"
+#include "tool/shell_export.h"
+#include "tool/tool.h"
 
 #include <fcntl.h>
 #include <sys/wait.h>

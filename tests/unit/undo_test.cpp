@@ -1,10 +1,10 @@
 // What a signal leaves of a run's steps: each case runs in a child process
 // of its own (the handlers and the noted signal are the process's).
-#include "undo.h"
+#include "common/undo.h"
 
-#include "descriptor.h"
-#include "files.h"
-#include "process.h"
+#include "common/descriptor.h"
+#include "tests/support/files.h"
+#include "common/process.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The two rules of UTF-8: the encoding's own (JSON), and systemd's for the
 // values of an environment file (--export, parameters.env).
-#include "utf8.h"
+#include "common/utf8.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The WAN module's pure rules; the requests to the kernel are tested
 // through the collection (collection_test.cpp) and the black-box WAN test.
-#include "wan.h"
+#include "lib/wan.h"
 
 #include <gtest/gtest.h>
 
