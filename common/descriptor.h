@@ -5,13 +5,22 @@
 namespace qorid {
 
 // Owns `fd` (-1 or any negative value for none) and closes it once: when
-// reset or destroyed. Not copyable; not thread-safe.
+// reset or destroyed. Not copyable; moving hands the descriptor over. Not
+// thread-safe.
 class Descriptor {
  public:
   explicit Descriptor(int fd = -1) : mFd(fd) {}
   ~Descriptor() { reset(); }
   Descriptor(const Descriptor&) = delete;
   Descriptor& operator=(const Descriptor&) = delete;
+  Descriptor(Descriptor&& other) noexcept : mFd(other.mFd) { other.mFd = -1; }
+  Descriptor& operator=(Descriptor&& other) noexcept {
+    if (this != &other) {
+      reset(other.mFd);
+      other.mFd = -1;
+    }
+    return *this;
+  }
 
   [[nodiscard]] int fd() const { return mFd; }
   [[nodiscard]] bool isOpen() const { return mFd >= 0; }

@@ -3,12 +3,14 @@
 #include "common/descriptor.h"
 
 #include <fcntl.h>
+#include <limits.h>
 #include <linux/openat2.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 namespace qorid::sys {
 namespace {
@@ -18,6 +20,8 @@ enum class UnameMode { kReal, kFake, kFail };
 struct Seam {
   std::string root;     // what every path starts with
   Descriptor boardRoot;  // the board root's directory, while one is set
+  bool kernelResolves = true;  // openat2(2) there; else resolveWithinRoot
+  bool kernelResolvesForTesting = true;
   UnameMode unameMode = UnameMode::kReal;
   struct utsname fake {};
 };
@@ -47,6 +51,61 @@ int openat2WithinRoot(int dirFd, const char* path, int flags) {
   }
 }
 
+// What openat2(2) with RESOLVE_IN_ROOT does, a name at a time, where the
+// kernel or an emulator has no openat2 (Linux before 5.6, qemu-user before
+// 9.1): `path` within `rootFd` as if it were /. A link that points
+// absolutely starts again at the root, ".." stops there, at most 40 links
+// (the kernel's MAXSYMLINKS) are followed; the last name is opened with
+// `flags`, and O_NOFOLLOW among them opens a link itself.
+int resolveWithinRoot(int rootFd, const std::string& path, int flags) {
+  constexpr int kMaxLinks = 40;
+  std::vector<Descriptor> folders;  // the way down from the root
+  std::string rest = path;
+  int links = 0;
+  for (;;) {
+    const int at = folders.empty() ? rootFd : folders.back().fd();
+    const size_t start = rest.find_first_not_of('/');
+    const size_t end = start == std::string::npos ? start : rest.find('/', start);
+    const std::string name = start == std::string::npos ? "." : rest.substr(start, end - start);
+    rest = end == std::string::npos ? std::string() : rest.substr(end);
+    const bool last = rest.find_first_not_of('/') == std::string::npos;
+    if (name == "." || name == "..") {
+      if (name == ".." && !folders.empty()) {
+        folders.pop_back();
+      }
+      if (last) {
+        return ::openat(folders.empty() ? rootFd : folders.back().fd(), ".", flags);
+      }
+      continue;
+    }
+    struct stat sb {};
+    if (::fstatat(at, name.c_str(), &sb, AT_SYMLINK_NOFOLLOW) != 0) {
+      return -1;
+    }
+    if (S_ISLNK(sb.st_mode) && (!last || (flags & O_NOFOLLOW) == 0)) {
+      char target[PATH_MAX];
+      const ssize_t size = ::readlinkat(at, name.c_str(), target, sizeof target);
+      if (size < 0 || ++links > kMaxLinks || size == static_cast<ssize_t>(sizeof target)) {
+        errno = size < 0 ? errno : links > kMaxLinks ? ELOOP : ENAMETOOLONG;
+        return -1;
+      }
+      if (target[0] == '/') {
+        folders.clear();
+      }
+      rest = std::string(target, static_cast<size_t>(size)) + "/" + rest;
+      continue;
+    }
+    if (last) {
+      return ::openat(at, name.c_str(), flags | O_NOFOLLOW);
+    }
+    Descriptor folder(::openat(at, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!folder.isOpen()) {
+      return -1;
+    }
+    folders.push_back(std::move(folder));
+  }
+}
+
 // `path` (the root, then an absolute path) opened within the board root.
 int openWithinBoardRoot(const std::string& path, int flags) {
   const Seam& s = seam();
@@ -60,7 +119,8 @@ int openWithinBoardRoot(const std::string& path, int flags) {
     return -1;
   }
   const std::string inRoot = path.size() > s.root.size() ? path.substr(s.root.size()) : "/";
-  return openat2WithinRoot(s.boardRoot.fd(), inRoot.c_str(), flags);
+  return s.kernelResolves ? openat2WithinRoot(s.boardRoot.fd(), inRoot.c_str(), flags)
+                          : resolveWithinRoot(s.boardRoot.fd(), inRoot, flags);
 }
 
 void copyField(char* field, size_t size, const std::string& text) {
@@ -97,14 +157,18 @@ std::string setBoardRoot(const std::string& dir) {
   if (fd < 0) {
     return std::strerror(errno);
   }
+  // Whether the kernel resolves within a folder, or the walk of our own must.
   const int probe = openat2WithinRoot(fd, "/", O_PATH | O_CLOEXEC);
-  if (probe < 0) {
+  if (probe < 0 && errno != ENOSYS) {
     std::string why =
         std::string("links cannot be resolved within it here: ") + std::strerror(errno);
     ::close(fd);
     return why;
   }
-  ::close(probe);
+  s.kernelResolves = probe >= 0 && s.kernelResolvesForTesting;
+  if (probe >= 0) {
+    ::close(probe);
+  }
   std::string root = dir;
   while (!root.empty() && root.back() == '/') {
     root.pop_back();
@@ -162,11 +226,14 @@ void setUnameForTesting(const std::string& release, const std::string& machine) 
   s.unameMode = UnameMode::kFake;
 }
 
+void resolveWithoutOpenat2ForTesting() { seam().kernelResolvesForTesting = false; }
+
 void failUnameForTesting() { seam().unameMode = UnameMode::kFail; }
 
 void resetForTesting() {
   seam().root.clear();
   seam().boardRoot.reset();
+  seam().kernelResolvesForTesting = true;
   seam().unameMode = UnameMode::kReal;
 }
 

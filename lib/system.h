@@ -39,7 +39,9 @@ std::string machinePath();        // /proc/sys/kernel/arch
 // absolutely starts at the root, ".." stops there, and a path that does not
 // start with the root is refused (EXDEV); nothing outside ever stands in.
 // The kernel does the resolving (openat2(2) with RESOLVE_IN_ROOT, Linux 5.6
-// and later); "magic" links of /proc are refused. "" puts the system's own
+// and later; "magic" links of /proc are refused), or, where it has no
+// openat2, a walk of the library's own that follows the same rules a name
+// at a time. "" puts the system's own
 // files back. Returns "" once the root is set, else why `dir` cannot be one
 // (strerror's text: it does not exist, is no directory, or this kernel
 // cannot resolve within it), and leaves the setting as it was. Trailing
@@ -67,6 +69,9 @@ int unameInfo(struct utsname* uts);
 void setRootForTesting(const std::string& root);
 void setUnameForTesting(const std::string& release, const std::string& machine);
 void failUnameForTesting();
+// The board roots set from now on are resolved within by the library's own
+// walk, as where the kernel has no openat2(2).
+void resolveWithoutOpenat2ForTesting();
 void resetForTesting();  // real root, no board root, real uname
 
 }  // namespace qorid::sys

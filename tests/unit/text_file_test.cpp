@@ -1,5 +1,6 @@
 // The bounded reader of the system's files, and the seam that names them.
 #include "tests/support/files.h"
+#include "common/descriptor.h"
 #include "common/full_io.h"
 #include "lib/system.h"
 #include "common/text_file.h"
@@ -215,7 +216,7 @@ TEST(System, BoardRootPrefixesEveryPathAndRefusesWhatIsNoFolder) {
 // Under a board root a link resolves within it: one that points absolutely
 // starts at the root, one that climbs out with ../.. stops at it, and a file
 // that only the system has never stands in. A path outside the root is
-// refused.
+// refused. The same by the kernel and by the library's own walk.
 TEST(System, LinksUnderTheBoardRootResolveWithinIt) {
   namespace sys = qorid::sys;
   const testing_fs::TempDir dir;
@@ -227,28 +228,41 @@ TEST(System, LinksUnderTheBoardRootResolveWithinIt) {
       {"climbing", "../../../../../../../../../../etc/passwd"},
       {"system-only", "/etc/group"},
       {"tree", "/proc/device-tree"},
+      {"through", "tree/../../etc/./passwd"},
+      {"loop", "/proc/loop"},
+      {"to-a-file", "/etc/passwd/x"},
   };
   for (const auto& [name, target] : links) {
     ASSERT_EQ(0, ::symlink(target, (d + "/proc/" + name).c_str())) << name;
   }
-  ASSERT_EQ("", sys::setBoardRoot(d));
-  const std::tuple<std::string, std::string, int> reads[] = {
-      {"absolute", "the board's", 0}, {"climbing", "the board's", 0}, {"system-only", "", ENOENT}};
-  for (const auto& [name, line, error] : reads) {
-    qorid::TextFile file(d + "/proc/" + name, qorid::kReadLimit, sys::openForReading);
-    std::string got;
-    file.readLine(got);
-    EXPECT_EQ(line, got) << name;
-    EXPECT_EQ(error, file.openError()) << name;
+  for (const bool kernel : {true, false}) {
+    if (!kernel) {
+      sys::resolveWithoutOpenat2ForTesting();
+    }
+    ASSERT_EQ("", sys::setBoardRoot(d));
+    const std::tuple<std::string, std::string, int> reads[] = {
+        {"absolute", "the board's", 0}, {"climbing", "the board's", 0},
+        {"through", "the board's", 0},  {"system-only", "", ENOENT},
+        {"loop", "", ELOOP},            {"to-a-file", "", ENOTDIR},
+    };
+    for (const auto& [name, line, error] : reads) {
+      qorid::TextFile file(d + "/proc/" + name, qorid::kReadLimit, sys::openForReading);
+      std::string got;
+      file.readLine(got);
+      EXPECT_EQ(line, got) << name << (kernel ? "" : ", own walk");
+      EXPECT_EQ(error, file.openError()) << name << (kernel ? "" : ", own walk");
+    }
+    struct stat sb {};
+    ASSERT_EQ(0, sys::lookAt(d + "/proc/tree", sb, true));
+    EXPECT_TRUE(S_ISDIR(sb.st_mode));
+    ASSERT_EQ(0, sys::lookAt(d + "/proc/tree", sb, false));
+    EXPECT_TRUE(S_ISLNK(sb.st_mode));
+    const qorid::Descriptor tree(sys::openDirectory(d + "/proc/tree/"));
+    EXPECT_TRUE(tree.isOpen());
+    errno = 0;
+    EXPECT_EQ(-1, sys::openForReading("/etc/passwd"));
+    EXPECT_EQ(EXDEV, errno);
   }
-  struct stat sb {};
-  ASSERT_EQ(0, sys::lookAt(d + "/proc/tree", sb, true));
-  EXPECT_TRUE(S_ISDIR(sb.st_mode));
-  ASSERT_EQ(0, sys::lookAt(d + "/proc/tree", sb, false));
-  EXPECT_TRUE(S_ISLNK(sb.st_mode));
-  errno = 0;
-  EXPECT_EQ(-1, sys::openForReading("/etc/passwd"));
-  EXPECT_EQ(EXDEV, errno);
   sys::resetForTesting();
 }
 
