@@ -16,14 +16,14 @@
 // nobody writes); bit 6 makes uname fail; bit 7 leaves out /proc/cpuinfo.
 // Missing fields are empty. uname reports a field up to its first NUL and
 // at most 64 bytes, as the kernel's fixed-size fields would.
-#include "tests/support/files.h"
 #include "fuzz/fuzz_support.h"
-#include "tests/support/log_texts.h"
 #include "lib/known_identities.h"
+#include "lib/system.h"
 #include "nolt/nolt.h"
 #include "qorid/qorid.h"
+#include "tests/support/files.h"
+#include "tests/support/log_texts.h"
 #include "tests/support/recording_logger.h"
-#include "lib/system.h"
 
 #include <algorithm>
 #include <cstddef>

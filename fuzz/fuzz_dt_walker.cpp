@@ -20,12 +20,12 @@
 // ("_" when nothing is left; "." and ".." get a "_" in front). At most 64
 // entries and 12 levels; an operation on a name already taken by something
 // of another kind is skipped.
-#include "tests/support/files.h"
 #include "fuzz/fuzz_support.h"
+#include "lib/system.h"
 #include "nolt/nolt.h"
 #include "qorid/qorid.h"
+#include "tests/support/files.h"
 #include "tests/support/recording_logger.h"
-#include "lib/system.h"
 
 #include <strings.h>
 

@@ -4,12 +4,12 @@
 // aliases an identity had stay in front; and an accepted line's fields
 // reproduce themselves: none is empty or holds ':', they stand in the line
 // in their order, and joined again with ':' they parse to the same identity.
-#include "tests/support/files.h"
 #include "fuzz/fuzz_support.h"
+#include "lib/system.h"
 #include "nolt/nolt.h"
 #include "qorid/qorid.h"
+#include "tests/support/files.h"
 #include "tests/support/recording_logger.h"
-#include "lib/system.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -14,12 +14,12 @@
 // command left and no root refused, and it gets the remaining arguments as
 // they stand, behind $SHELL (or /bin/bash) for --script. A root that is
 // set is taken back after each run.
-#include "tests/support/files.h"
 #include "fuzz/fuzz_support.h"
+#include "lib/system.h"
 #include "nolt/nolt.h"
 #include "qorid/qorid.h"
+#include "tests/support/files.h"
 #include "tests/support/recording_logger.h"
-#include "lib/system.h"
 #include "tool/tool.h"
 
 #include <getopt.h>

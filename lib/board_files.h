@@ -7,10 +7,10 @@
 #ifndef QORID_LIB_BOARD_FILES_H_
 #define QORID_LIB_BOARD_FILES_H_
 
+#include "common/text_file.h"
 #include "lib/dt_walk.h"
 #include "lib/parameter_names.h"
 #include "lib/system.h"
-#include "common/text_file.h"
 #include "lib/wan.h"
 
 namespace qorid::board {

@@ -1,7 +1,7 @@
 #include "lib/board_sources.h"
 
-#include "lib/system.h"
 #include "common/text_file.h"
+#include "lib/system.h"
 
 #include <sys/utsname.h>
 

@@ -1,8 +1,8 @@
 #include "lib/dt_walk.h"
 
+#include "common/text_file.h"
 #include "lib/parameter_names.h"
 #include "lib/system.h"
-#include "common/text_file.h"
 
 #include <dirent.h>
 #include <unistd.h>

@@ -2,11 +2,11 @@
 // the table of known identities.
 #include "qorid/qorid.h"
 
+#include "common/text_file.h"
 #include "lib/known_identities.h"
-#include "nolt/nolt.h"
 #include "lib/one_line.h"
 #include "lib/system.h"
-#include "common/text_file.h"
+#include "nolt/nolt.h"
 
 #include <string>
 #include <utility>

@@ -5,8 +5,8 @@
 #ifndef QORID_LIB_KNOWN_IDENTITIES_H_
 #define QORID_LIB_KNOWN_IDENTITIES_H_
 
-#include "qorid/hardware_identity.h"
 #include "common/text_file.h"
+#include "qorid/hardware_identity.h"
 
 #include <string>
 #include <string_view>

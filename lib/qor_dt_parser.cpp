@@ -2,9 +2,9 @@
 // identifier, each property added as a parameter within the walk's budget.
 #include "qorid/qorid.h"
 
+#include "common/text_file.h"
 #include "lib/dt_walk.h"
 #include "lib/parameter_names.h"
-#include "common/text_file.h"
 
 #include <algorithm>
 #include <string>

@@ -2,9 +2,9 @@
 // it: the determination and the getters that run it.
 #include "qorid/qorid.h"
 
+#include "common/text_file.h"
 #include "lib/board_sources.h"
 #include "lib/known_identities.h"
-#include "common/text_file.h"
 
 #include <optional>
 #include <string>

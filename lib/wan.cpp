@@ -1,9 +1,9 @@
 #include "lib/wan.h"
 
 #include "common/descriptor.h"
+#include "common/text_file.h"
 #include "lib/one_line.h"
 #include "lib/system.h"
-#include "common/text_file.h"
 
 #include <net/if.h>
 #include <netinet/in.h>

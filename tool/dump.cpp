@@ -1,14 +1,14 @@
 #include "tool/dump.h"
 
-#include "lib/board_files.h"
 #include "common/descriptor.h"
+#include "common/full_io.h"
+#include "common/process.h"
+#include "common/undo.h"
+#include "lib/board_files.h"
 #include "tool/dump_copy.h"
 #include "tool/dump_net.h"
 #include "tool/dump_output.h"
 #include "tool/dump_staging.h"
-#include "common/full_io.h"
-#include "common/process.h"
-#include "common/undo.h"
 
 #include <sys/stat.h>
 #include <sys/utsname.h>

@@ -1,9 +1,9 @@
 #include "tool/dump_net.h"
 
-#include "lib/board_files.h"
-#include "tool/ip_lines.h"
 #include "common/process.h"
 #include "common/text_file.h"
+#include "lib/board_files.h"
+#include "tool/ip_lines.h"
 
 #include <sys/stat.h>
 

@@ -1,8 +1,8 @@
 #include "tool/dump_output.h"
 
-#include "tool/dump_staging.h"
 #include "common/process.h"
 #include "common/undo.h"
+#include "tool/dump_staging.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

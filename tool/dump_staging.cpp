@@ -1,8 +1,8 @@
 #include "tool/dump_staging.h"
 
 #include "common/full_io.h"
-#include "lib/one_line.h"
 #include "common/undo.h"
+#include "lib/one_line.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,12 +1,12 @@
 #include "tool/publish.h"
 
-#include "tool/json_output.h"
+#include "common/undo.h"
 #include "lib/one_line.h"
+#include "qorid/qorid.h"
+#include "tool/json_output.h"
 #include "tool/output.h"
 #include "tool/publish_folder.h"
-#include "qorid/qorid.h"
 #include "tool/shell_export.h"
-#include "common/undo.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -2,9 +2,9 @@
 // in DIR (default /run/qorid) for the services of the boot; qorid.service
 // runs it. See publish.h.
 #include "nolt/nolt.h"
+#include "qorid/qorid.h"
 #include "tool/output.h"
 #include "tool/publish.h"
-#include "qorid/qorid.h"
 
 #include <cstdio>
 

@@ -1,8 +1,8 @@
 #include "tool/tool.h"
 
-#include "tool/json_output.h"
 #include "lib/one_line.h"
 #include "qorid/qorid.h"
+#include "tool/json_output.h"
 #include "tool/shell_export.h"
 
 #include <getopt.h>

@@ -2,8 +2,8 @@
 // of a board root; the reading of the node, uname and /proc/cpuinfo is
 // tested through the determination (determination_test.cpp).
 #include "lib/board_sources.h"
-#include "tests/support/fixture.h"
 #include "lib/system.h"
+#include "tests/support/fixture.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
+#include "lib/system.h"
 #include "tests/support/fixture.h"
 #include "tests/support/log_texts.h"
-#include "lib/system.h"
 
 #include <algorithm>
 #include <optional>

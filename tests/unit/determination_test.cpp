@@ -1,6 +1,6 @@
+#include "common/text_file.h"
 #include "tests/support/fixture.h"
 #include "tests/support/log_texts.h"
-#include "common/text_file.h"
 
 #include <algorithm>
 #include <filesystem>

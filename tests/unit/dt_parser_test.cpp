@@ -1,7 +1,7 @@
-#include "lib/dt_walk.h"
-#include "tests/support/fixture.h"
-#include "lib/system.h"
 #include "common/text_file.h"
+#include "lib/dt_walk.h"
+#include "lib/system.h"
+#include "tests/support/fixture.h"
 
 #include <sys/socket.h>
 #include <sys/stat.h>

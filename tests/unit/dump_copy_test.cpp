@@ -1,8 +1,8 @@
 // qorid-dump's copy of the node: how deep it goes.
 #include "tool/dump_copy.h"
 
-#include "tests/support/files.h"
 #include "common/undo.h"
+#include "tests/support/files.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,5 +1,5 @@
-#include "tests/support/fixture.h"
 #include "lib/known_identities.h"
+#include "tests/support/fixture.h"
 
 #include <sys/stat.h>
 

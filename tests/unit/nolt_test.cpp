@@ -1,8 +1,8 @@
 // The logging library itself, linked as the tool links it.
 #include "nolt/nolt.h"
 
-#include "tests/support/files.h"
 #include "nolt/nolt_testing.h"
+#include "tests/support/files.h"
 
 #include <log4cpp/AppenderSkeleton.hh>
 #include <log4cpp/Category.hh>

@@ -1,9 +1,9 @@
 // The bounded reader of the system's files, and the seam that names them.
-#include "tests/support/files.h"
 #include "common/descriptor.h"
 #include "common/full_io.h"
-#include "lib/system.h"
 #include "common/text_file.h"
+#include "lib/system.h"
+#include "tests/support/files.h"
 
 #include <sys/stat.h>
 #include <sys/time.h>

@@ -3,8 +3,8 @@
 #include "common/undo.h"
 
 #include "common/descriptor.h"
-#include "tests/support/files.h"
 #include "common/process.h"
+#include "tests/support/files.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
