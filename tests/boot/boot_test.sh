@@ -264,9 +264,11 @@ the_board() {
   check "$arch $p: the dump replayed: qorid --root -v" "$(cat -v "$dir/$p-verbose")" \
     "$("$QORID" --root "$replay/$p/root" -v 2>/dev/null | cat -v)"
   # The PC's WAN is searched among the interfaces, which --root does not.
-  check "$arch $p: the dump replayed: qorid --root --list" \
-    "$(if [ "$arch" = amd64 ]; then grep -av '^QOR_WAN\(_ID\)\?=' "$dir/$p-list"; else cat "$dir/$p-list"; fi | cat -v)" \
-    "$("$QORID" --root "$replay/$p/root" --list 2>/dev/null | cat -v)"
+  # The walk takes the node's folder in its order, which differs here.
+  check "$arch $p: the dump replayed: qorid --root --list (sorted)" \
+    "$(if [ "$arch" = amd64 ]; then grep -av '^QOR_WAN\(_ID\)\?=' "$dir/$p-list"; else cat "$dir/$p-list"; fi |
+      cat -v | LC_ALL=C sort)" \
+    "$("$QORID" --root "$replay/$p/root" --list 2>/dev/null | cat -v | LC_ALL=C sort)"
 }
 
 # judge ARCH DIR: the node boot's or the PC's report.
