@@ -1,19 +1,10 @@
 #!/bin/bash
-# The boot test's collector, run in the guest by qorid-boot-collect.service
-# once qorid.service, the consumer and the timing units have run: it prints
-# what the host judges on the console, each part between two marker lines,
-#
-#   @@qorid-boot@@ begin NAME
-#   ... (base64 where the bytes matter)
-#   @@qorid-boot@@ end NAME
-#
-# then powers the guest off. With /etc/qorid-boot/stock it also plays the
-# stock board: the same commands in a mount namespace whose device tree is
-# a copy of the kernel's without the morvane node.
+# The boot test's collector, run in the guest once qorid.service, the
+# consumer and the timing units have run: it prints on the console what the
+# host judges, each part between "@@qorid-boot@@ begin NAME" and "... end
+# NAME" (base64 where the bytes matter), then powers the guest off.
 set -u
 export LC_ALL=C.UTF-8 PATH=/usr/sbin:/usr/bin:/sbin:/bin TERM=dumb SYSTEMD_COLORS=0 SYSTEMD_PAGER=
-# When the collector began, from the kernel's start (us).
-up=$(cut -d' ' -f1 /proc/uptime)
 MARK=@@qorid-boot@@
 # The console is for the parts alone from now on: no kernel lines in them.
 dmesg -n 1 2>/dev/null
@@ -38,41 +29,23 @@ board() {
 part uname uname -r -m
 part is-active systemctl is-active qorid.service
 part result systemctl show -p Result --value qorid.service
-# The units' times, as systemd-analyze blame takes them: from leaving
-# inactive to active (us); and from the start of the main process to its
-# exit.
-for unit in qorid qorid-boot-sandbox qorid-boot-plain; do
-  part "times-$unit" systemctl show -p InactiveExitTimestampMonotonic -p ActiveEnterTimestampMonotonic \
-    -p ExecMainStartTimestampMonotonic -p ExecMainExitTimestampMonotonic "$unit.service"
-done
-# The same publication run directly, each run into a folder of its own as
-# the unit's was: microseconds and exit status, three runs for the spread.
-direct() {
-  local i t0 t1 status
-  for i in 1 2 3; do
-    t0=$(date +%s%6N)
-    /usr/libexec/qorid/qorid-publish "/run/qorid-direct-$i" >/dev/null 2>&1
-    status=$?
-    t1=$(date +%s%6N)
-    echo "$((t1 - t0)) $status"
-  done
+# A unit's times (us): from leaving inactive to active, as systemd-analyze
+# blame takes them, and when its main process was forked and when it exited.
+times() {
+  systemctl show -p InactiveExitTimestampMonotonic -p ActiveEnterTimestampMonotonic \
+    -p ExecMainStartTimestampMonotonic -p ExecMainExitTimestampMonotonic "$1.service"
 }
-part direct direct
-# systemd-analyze blame asks for every unit, half a minute under TCG: it
-# runs beside the rest, once nothing is timed any more.
-systemd-analyze blame --no-pager >/run/blame 2>&1 &
-blamer=$!
+for unit in qorid qorid-boot-sandbox qorid-boot-plain; do part "times-$unit" times "$unit"; done
 bytes parameters.env cat /run/qorid/parameters.env
 bytes board.json cat /run/qorid/board.json
 bytes consumer cat /run/qorid-boot/consumer.env0
 part journal journalctl -b -o cat --no-pager -u qorid.service
+# systemd-analyze blame asks for every unit, half a minute under TCG: it
+# runs beside the rest, once nothing is timed any more.
+systemd-analyze blame --no-pager >/run/blame 2>&1 &
+blamer=$!
 board node
-boot() {
-  systemctl show -p UserspaceTimestampMonotonic
-  systemctl show -p ActiveEnterTimestampMonotonic multi-user.target
-  echo "UptimeMicros=${up%.*}${up#*.}0000"
-}
-part boot boot
+part boot sh -c 'systemctl show -p UserspaceTimestampMonotonic; systemctl show -p ActiveEnterTimestampMonotonic multi-user.target'
 part failed systemctl --failed --no-legend --no-pager
 part addresses ip -color=never -o -4 addr show
 
@@ -95,5 +68,47 @@ fi
 wait "$blamer"
 part blame grep -E ' (qorid|qorid-boot-[a-z]+)\.service$' /run/blame
 part blame-top head -n 8 /run/blame
+# Where the unit's time goes, once the boot is over: each group of
+# qorid.service's settings alone around true as a transient unit, all of
+# them, none; none and all around qorid-publish, the publisher run directly
+# and qorid.service restarted. The median of three runs each (ms).
+costs() {
+  local name keys line i t0 args cmd runs
+  while read -r name keys; do
+    args=() cmd=(/bin/true)
+    # Each into a folder of its own: the sandboxed run's is its RuntimeDirectory.
+    [[ $name == publish-* ]] && cmd=(/usr/libexec/qorid/qorid-publish "/run/qorid-boot-$name")
+    while IFS= read -r line; do
+      [[ $keys == all || " $keys " == *" ${line%%=*} "* ]] && args+=(-p "$line")
+    done < <(sed -n '/^\[Service\]/,/^\[/p' /usr/lib/systemd/system/qorid.service |
+      grep -E '^[A-Za-z]+=' | grep -vE '^(Type|RemainAfterExit|ExecStart|TimeoutStartSec)=' |
+      sed "s/^\(RuntimeDirectory\|LogsDirectory\)=qorid$/\1=qorid-boot-$name/")
+    runs=$(for i in 1 2 3; do
+      t0=$(date +%s%6N)
+      case $name in
+        restart) systemctl restart qorid.service ;;
+        direct) /usr/libexec/qorid/qorid-publish /run/qorid-boot-direct >/dev/null 2>&1 ;;
+        *) systemd-run --wait -q -p Type=oneshot "${args[@]}" "${cmd[@]}" >/dev/null 2>&1 ;;
+      esac && echo $((($(date +%s%6N) - t0) / 1000)) || echo failed
+    done)
+    case $runs in *failed*) echo "$name failed" ;; *) echo "$name $(sort -n <<<"$runs" | sed -n 2p)" ;; esac
+  done <<'GROUPS'
+none -
+user DynamicUser RuntimeDirectory RuntimeDirectoryMode LogsDirectory UMask
+mounts ProtectSystem ProtectHome PrivateTmp PrivateDevices DevicePolicy PrivateMounts ProtectProc ProtectKernelTunables ProtectKernelModules ProtectKernelLogs ProtectControlGroups
+private-users PrivateUsers
+private-ipc PrivateIPC
+ip-filter IPAddressDeny
+seccomp SystemCallFilter SystemCallArchitectures SystemCallErrorNumber RestrictAddressFamilies RestrictNamespaces RestrictRealtime RestrictSUIDSGID LockPersonality MemoryDenyWriteExecute ProtectClock ProtectHostname CapabilityBoundingSet AmbientCapabilities NoNewPrivileges RemoveIPC
+all all
+publish-none -
+publish-all all
+direct -
+restart -
+GROUPS
+}
+part costs costs
+part times-restarted times qorid
+part journal-restarts sh -c 'journalctl -b -o short-monotonic --no-pager -u qorid.service | tail -n 16'
 echo "$MARK done"
 systemctl --no-block start poweroff.target
