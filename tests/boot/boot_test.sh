@@ -31,7 +31,6 @@ COST_GROUPS='none -
 user DynamicUser RuntimeDirectory RuntimeDirectoryMode LogsDirectory UMask
 mounts ProtectSystem ProtectHome PrivateTmp PrivateDevices DevicePolicy PrivateMounts ProtectProc ProtectKernelTunables ProtectKernelModules ProtectKernelLogs ProtectControlGroups
 private-users PrivateUsers
-private-ipc PrivateIPC
 ip-filter IPAddressDeny
 seccomp SystemCallFilter SystemCallArchitectures SystemCallErrorNumber RestrictAddressFamilies RestrictNamespaces RestrictRealtime RestrictSUIDSGID LockPersonality MemoryDenyWriteExecute ProtectClock ProtectHostname CapabilityBoundingSet AmbientCapabilities NoNewPrivileges RemoveIPC
 all all
