@@ -263,6 +263,18 @@ for mode in --list --json --export; do
 done
 rm -rf "$hundred"
 
+# --- qorid.service at boot ------------------------------------------------------
+# Booting Debian 13's kernels under TCG takes minutes, more than this
+# benchmark: the rows are those the last `make boot-test` wrote, the unit's
+# time from systemd-analyze blame beside qorid-publish run directly in the
+# same guest, and the unit's sandbox around true beside a plain oneshot.
+boot_rows=$TOP/build-roots/boot/bench.jsonl
+if [ -s "$boot_rows" ]; then
+  cat "$boot_rows" >>"$results"
+else
+  echo "no figures of qorid.service at boot: $boot_rows is empty or missing (make boot-test, as root)" >&2
+fi
+
 {
   echo "Measured $(date -u '+%Y-%m-%d %H:%M UTC') on $(nproc) cores, $(uname -m)," \
     "$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//'), kernel $(uname -r)."
