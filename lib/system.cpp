@@ -3,12 +3,12 @@
 #include "common/descriptor.h"
 
 #include <fcntl.h>
-#include <limits.h>
 #include <linux/openat2.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <vector>
 
@@ -51,54 +51,91 @@ int openat2WithinRoot(int dirFd, const char* path, int flags) {
   }
 }
 
+// The next name of `rest`, taken off it ("." once nothing is left), and
+// whether it is the last one.
+struct Step {
+  std::string name;
+  bool last;
+};
+Step nextName(std::string& rest) {
+  const size_t start = rest.find_first_not_of('/');
+  if (start == std::string::npos) {
+    rest.clear();
+    return {".", true};
+  }
+  const size_t end = rest.find('/', start);
+  Step step{rest.substr(start, end - start), false};
+  rest = end == std::string::npos ? std::string() : rest.substr(end);
+  step.last = rest.find_first_not_of('/') == std::string::npos;
+  return step;
+}
+
+// Follows the link `name` of the folder `at`, the `links`th of a walk: its
+// target goes before `rest`, from the root when it points absolutely. False,
+// errno set, when it cannot be read or is one more than the kernel's
+// MAXSYMLINKS (40).
+bool followLink(int at, const std::string& name, int links, std::vector<Descriptor>& folders,
+                std::string& rest) {
+  if (links > 40) {
+    errno = ELOOP;
+    return false;
+  }
+  char target[PATH_MAX];
+  const ssize_t size = ::readlinkat(at, name.c_str(), target, sizeof target);
+  if (size < 0) {
+    return false;
+  }
+  if (size == static_cast<ssize_t>(sizeof target)) {
+    errno = ENAMETOOLONG;
+    return false;
+  }
+  if (target[0] == '/') {
+    folders.clear();
+  }
+  std::string joined(target, static_cast<size_t>(size));
+  joined += '/';
+  joined += rest;
+  rest = std::move(joined);
+  return true;
+}
+
 // What openat2(2) with RESOLVE_IN_ROOT does, a name at a time, where the
 // kernel or an emulator has no openat2 (Linux before 5.6, qemu-user before
 // 9.1): `path` within `rootFd` as if it were /. A link that points
 // absolutely starts again at the root, ".." stops there, at most 40 links
-// (the kernel's MAXSYMLINKS) are followed; the last name is opened with
-// `flags`, and O_NOFOLLOW among them opens a link itself.
+// are followed; the last name is opened with `flags`, and O_NOFOLLOW among
+// them opens a link itself.
 int resolveWithinRoot(int rootFd, const std::string& path, int flags) {
-  constexpr int kMaxLinks = 40;
   std::vector<Descriptor> folders;  // the way down from the root
   std::string rest = path;
   int links = 0;
   for (;;) {
+    const Step step = nextName(rest);
+    if (step.name == ".." && !folders.empty()) {
+      folders.pop_back();
+    }
     const int at = folders.empty() ? rootFd : folders.back().fd();
-    const size_t start = rest.find_first_not_of('/');
-    const size_t end = start == std::string::npos ? start : rest.find('/', start);
-    const std::string name = start == std::string::npos ? "." : rest.substr(start, end - start);
-    rest = end == std::string::npos ? std::string() : rest.substr(end);
-    const bool last = rest.find_first_not_of('/') == std::string::npos;
-    if (name == "." || name == "..") {
-      if (name == ".." && !folders.empty()) {
-        folders.pop_back();
-      }
-      if (last) {
-        return ::openat(folders.empty() ? rootFd : folders.back().fd(), ".", flags);
+    if (step.name == "." || step.name == "..") {
+      if (step.last) {
+        return ::openat(at, ".", flags);
       }
       continue;
     }
     struct stat sb {};
-    if (::fstatat(at, name.c_str(), &sb, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (::fstatat(at, step.name.c_str(), &sb, AT_SYMLINK_NOFOLLOW) != 0) {
       return -1;
     }
-    if (S_ISLNK(sb.st_mode) && (!last || (flags & O_NOFOLLOW) == 0)) {
-      char target[PATH_MAX];
-      const ssize_t size = ::readlinkat(at, name.c_str(), target, sizeof target);
-      if (size < 0 || ++links > kMaxLinks || size == static_cast<ssize_t>(sizeof target)) {
-        errno = size < 0 ? errno : links > kMaxLinks ? ELOOP : ENAMETOOLONG;
+    if (S_ISLNK(sb.st_mode) && (!step.last || (flags & O_NOFOLLOW) == 0)) {
+      if (!followLink(at, step.name, ++links, folders, rest)) {
         return -1;
       }
-      if (target[0] == '/') {
-        folders.clear();
-      }
-      rest = std::string(target, static_cast<size_t>(size)) + "/" + rest;
       continue;
     }
-    if (last) {
-      return ::openat(at, name.c_str(), flags | O_NOFOLLOW);
+    if (step.last) {
+      return ::openat(at, step.name.c_str(), flags | O_NOFOLLOW);
     }
-    Descriptor folder(::openat(at, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    Descriptor folder(
+        ::openat(at, step.name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!folder.isOpen()) {
       return -1;
     }
