@@ -31,13 +31,21 @@ std::optional<std::vector<std::string>> entriesOf(const std::string& path) {
   }
   std::vector<std::string> names;
   // One stream, read by one thread: readdir_r is deprecated for readdir.
+  // readdir64: on a 32-bit build the plain readdir fails (EOVERFLOW) on the
+  // 64-bit offsets of ext4's or btrfs' folders, and would end the list.
+  errno = 0;
   // cppcheck-suppress readdirCalled
-  while (const struct dirent* entry = ::readdir(stream)) {
+  while (const struct dirent64* entry = ::readdir64(stream)) {
     if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
       names.emplace_back(entry->d_name);
     }
   }
+  const int why = errno;
   ::closedir(stream);
+  if (why != 0) {
+    errno = why;
+    return std::nullopt;
+  }
   return names;
 }
 
